@@ -1,0 +1,12 @@
+#include "ofImage.h"
+
+#include <FreeImage.h>
+
+static bool bFreeImageInited = false;
+
+void ofCloseFreeImage() {
+    if (bFreeImageInited) {
+        FreeImage_DeInitialise();
+        bFreeImageInited = false;
+    }
+}
