@@ -11,7 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <sstream>
 #include <thread>
 
 // ---- Runner state (main-loop thread only) ----------------------------------------
@@ -53,17 +53,23 @@ static int buttonInUse = 0;
 static void closeFmod() {}
 static void closeQuicktime() {}
 
-static bool hasGlxExtension(const char* name) {
+// Asks the extensions usable with this display: the client library alone also
+// lists swap control where the server has none (as under a virtual X server),
+// and calling it there raises a fatal X error.
+static bool hasGlxExtension(const std::string& name) {
     Display* display = glXGetCurrentDisplay();
     if (display == nullptr) {
         return false;
     }
-    // The server's list, not the client's: a client-only entry is no promise, and
-    // calling such a swap-control function raises a fatal X error.
-    const char* extensions = glXQueryServerString(display, DefaultScreen(display), GLX_EXTENSIONS);
-    const char* glxClient = glXGetClientString(display, GLX_EXTENSIONS);
-    return extensions != nullptr && std::strstr(extensions, name) != nullptr && glxClient != nullptr &&
-           std::strstr(glxClient, name) != nullptr;
+    const char* extensions = glXQueryExtensionsString(display, DefaultScreen(display));
+    std::istringstream names(extensions != nullptr ? extensions : "");
+    std::string each;
+    while (names >> each) {
+        if (each == name) {
+            return true;
+        }
+    }
+    return false;
 }
 
 static void applyPendingScreenMode() {

@@ -1,0 +1,34 @@
+# Two commands do all the set-up on a fresh Debian 12 machine:
+#   make run    installs missing packages, builds, starts the game
+#   make test   installs missing packages, builds, runs every test
+
+BUILD_DIR := build
+JOBS := $(shell nproc)
+# Tests draw with Mesa's software renderer into a virtual X display.
+XVFB := xvfb-run -a -s "-screen 0 1024x768x24"
+
+.PHONY: all deps build run test bench artwork clean
+
+all: build
+
+deps:
+	sh scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_DIR) -j$(JOBS)
+
+run: build
+	./$(BUILD_DIR)/stompathon
+
+test: build
+	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS)
+
+bench: build
+	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) sh scripts/run-benchmarks.sh $(BUILD_DIR)
+
+artwork: deps
+	/usr/bin/python3 scripts/make-artwork.py
+
+clean:
+	rm -rf $(BUILD_DIR)

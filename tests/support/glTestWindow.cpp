@@ -1,0 +1,102 @@
+#include "glTestWindow.h"
+
+#include "ofAppRunner.h"
+#include "ofGraphics.h"
+
+#include <GL/glew.h>
+
+static const int windowWidth = 640;
+static const int windowHeight = 480;
+
+std::ostream& operator<<(std::ostream& out, const Rgb& colour) {
+    return out << "(" << colour.r << ", " << colour.g << ", " << colour.b << ")";
+}
+
+static void openWindowOnce() {
+    static bool opened = false;
+    if (!opened) {
+        ofSetupOpenGL(windowWidth, windowHeight, OF_WINDOW);
+        opened = true;
+    }
+}
+
+// Puts back the start values of the drawing state that tests change.
+static void resetDrawingState() {
+    ofFill();
+    ofDisableSmoothing();
+    ofDisableAlphaBlending();
+    ofSetRectMode(OF_RECTMODE_CORNER);
+    ofSetBackgroundAuto(true);
+    ofSetColor(255, 255, 255, 255);
+}
+
+// Rows from the bottom up, as GL reads them.
+static void readRows(int x, int y, int w, int h, unsigned char* rgb) {
+    glFinish();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(x, y, w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+}
+
+void GlTest::SetUp() {
+    openWindowOnce();
+    resetDrawingState();
+    glViewport(0, 0, windowWidth, windowHeight);
+    glDrawBuffer(GL_BACK);
+    ofSetupScreen();
+    clearFrame();
+}
+
+void GlTest::TearDown() {
+    resetDrawingState();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+void GlTest::clearFrame() {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+Rgb GlTest::pixelAt(int x, int y) {
+    unsigned char rgb[3] = {0, 0, 0};
+    readRows(x, windowHeight - 1 - y, 1, 1, rgb);
+    return Rgb{rgb[0], rgb[1], rgb[2]};
+}
+
+std::vector<Rgb> GlTest::readFrame() {
+    std::vector<unsigned char> bottomUp(windowWidth * windowHeight * 3);
+    readRows(0, 0, windowWidth, windowHeight, bottomUp.data());
+    std::vector<Rgb> pixels(windowWidth * windowHeight);
+    for (int y = 0; y < windowHeight; y++) {
+        const unsigned char* row = &bottomUp[(windowHeight - 1 - y) * windowWidth * 3];
+        for (int x = 0; x < windowWidth; x++) {
+            pixels[y * windowWidth + x] = Rgb{row[x * 3], row[x * 3 + 1], row[x * 3 + 2]};
+        }
+    }
+    return pixels;
+}
+
+int GlTest::countPixels(Rgb colour) {
+    int count = 0;
+    for (const Rgb& pixel : readFrame()) {
+        count += pixel == colour ? 1 : 0;
+    }
+    return count;
+}
+
+PixelBox GlTest::boundsOf(Rgb colour) {
+    std::vector<Rgb> pixels = readFrame();
+    PixelBox box{-1, -1, -1, -1};
+    for (int y = 0; y < windowHeight; y++) {
+        for (int x = 0; x < windowWidth; x++) {
+            if (pixels[y * windowWidth + x] != colour) {
+                continue;
+            }
+            if (box.left < 0 || x < box.left) box.left = x;
+            if (box.right < x) box.right = x;
+            if (box.top < 0) box.top = y;
+            box.bottom = y;
+        }
+    }
+    return box;
+}

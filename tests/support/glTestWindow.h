@@ -1,0 +1,36 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <ostream>
+#include <vector>
+
+// One pixel colour as read back from the window, 0..255 per channel.
+struct Rgb {
+    int r, g, b;
+    bool operator==(const Rgb& other) const { return r == other.r && g == other.g && b == other.b; }
+    bool operator!=(const Rgb& other) const { return !(*this == other); }
+};
+std::ostream& operator<<(std::ostream& out, const Rgb& colour);
+
+// An axis-aligned pixel box, edges inclusive.
+struct PixelBox {
+    int left, top, right, bottom;
+};
+
+// A real 640 by 480 frame window, opened once per test process with
+// ofSetupOpenGL, into which GL tests draw directly. Each test starts on a black
+// back buffer with the screen camera set up and the drawing state at its defaults;
+// pixels are read from the back buffer, before any swap.
+class GlTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    void clearFrame();                      // black again, for a second drawing in one test
+
+    // Each call reads what has been drawn so far.
+    Rgb pixelAt(int x, int y);              // window pixel, top-left origin
+    int countPixels(Rgb colour);            // pixels of exactly this colour
+    PixelBox boundsOf(Rgb colour);          // box around them; all -1 when there are none
+    std::vector<Rgb> readFrame();           // every pixel, rows top-down
+};
