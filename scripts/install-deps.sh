@@ -6,7 +6,7 @@ set -e
 PACKAGES="
 build-essential cmake pkg-config
 libopencv-dev libfreeimage-dev libfreetype-dev libtinyxml-dev libcurl4-openssl-dev
-freeglut3-dev libglu1-mesa-dev libglew-dev libgl1-mesa-dri libv4l-dev
+freeglut3-dev libglu1-mesa-dev libglew-dev libgl1-mesa-dri libx11-dev libv4l-dev
 libgtest-dev libbenchmark-dev
 xvfb xauth xdotool x11-utils imagemagick ffmpeg xdg-utils
 python3 python3-opencv python3-numpy

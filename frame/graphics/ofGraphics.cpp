@@ -46,6 +46,22 @@ static bool smoothingOutline() {
     return bSmoothHinted && drawMode == OF_OUTLINE;
 }
 
+// A triangle or rectangle: filled, or outlined and smoothed when asked.
+static void drawCorners(const float corners[][2], int count, GLenum filledMode) {
+    bool smooth = smoothingOutline();
+    if (smooth) {
+        startSmoothing();
+    }
+    glBegin(drawMode == OF_FILLED ? filledMode : GL_LINE_LOOP);
+    for (int i = 0; i < count; i++) {
+        glVertex2f(corners[i][0], corners[i][1]);
+    }
+    glEnd();
+    if (smooth) {
+        endSmoothing();
+    }
+}
+
 static void compileCircleList(int vertices, float angleStep) {
     precachedCircle = glGenLists(1);
     glNewList(precachedCircle, GL_COMPILE);
@@ -169,18 +185,8 @@ void ofSetCircleResolution(int n) {
 // ---- Primitives ---------------------------------------------------------------------
 
 void ofTriangle(float x1, float y1, float x2, float y2, float x3, float y3) {
-    bool smooth = smoothingOutline();
-    if (smooth) {
-        startSmoothing();
-    }
-    glBegin(drawMode == OF_FILLED ? GL_TRIANGLES : GL_LINE_LOOP);
-    glVertex2f(x1, y1);
-    glVertex2f(x2, y2);
-    glVertex2f(x3, y3);
-    glEnd();
-    if (smooth) {
-        endSmoothing();
-    }
+    const float corners[3][2] = {{x1, y1}, {x2, y2}, {x3, y3}};
+    drawCorners(corners, 3, GL_TRIANGLES);
 }
 
 void ofCircle(float x, float y, float radius) {
@@ -213,19 +219,8 @@ void ofRect(float x, float y, float w, float h) {
         right = x + w / 2;
         bottom = y + h / 2;
     }
-    bool smooth = smoothingOutline();
-    if (smooth) {
-        startSmoothing();
-    }
-    glBegin(drawMode == OF_FILLED ? GL_QUADS : GL_LINE_LOOP);
-    glVertex2f(left, top);
-    glVertex2f(right, top);
-    glVertex2f(right, bottom);
-    glVertex2f(left, bottom);
-    glEnd();
-    if (smooth) {
-        endSmoothing();
-    }
+    const float corners[4][2] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
+    drawCorners(corners, 4, GL_QUADS);
 }
 
 void ofDrawBitmapString(std::string text, float x, float y) {

@@ -20,19 +20,24 @@ static GLenum chooseTarget() {
     return rectangleTexturesAvailable() ? GL_TEXTURE_RECTANGLE_ARB : GL_TEXTURE_2D;
 }
 
-static void printTooBig() {
-    std::printf("image data too big for allocated texture. not uploading... \n");
-}
-
-// Texture coordinates of the used area for a picture of w by h.
-static void usedArea(const ofTexture& texture, int w, int h, float& maxX, float& maxY) {
-    if (texture.target == GL_TEXTURE_RECTANGLE_ARB) {
-        maxX = static_cast<float>(w);
-        maxY = static_cast<float>(h);
-    } else {
-        maxX = static_cast<float>(w) / texture.allocWidth;
-        maxY = static_cast<float>(h) / texture.allocHeight;
+// Accepts an upload of w by h into the texture's storage: records its size and
+// the texture coordinates of the used area. Refuses it with one console line,
+// changing nothing, when it does not fit.
+static bool acceptUpload(ofTexture& texture, int w, int h) {
+    if (w > texture.allocWidth || h > texture.allocHeight) {
+        std::printf("image data too big for allocated texture. not uploading... \n");
+        return false;
     }
+    texture.width = w;
+    texture.height = h;
+    if (texture.target == GL_TEXTURE_RECTANGLE_ARB) {
+        texture.texCoordMaxX = static_cast<float>(w);
+        texture.texCoordMaxY = static_cast<float>(h);
+    } else {
+        texture.texCoordMaxX = static_cast<float>(w) / texture.allocWidth;
+        texture.texCoordMaxY = static_cast<float>(h) / texture.allocHeight;
+    }
+    return true;
 }
 
 // ---- ofTexture ----------------------------------------------------------------------
@@ -96,13 +101,9 @@ void ofTexture::clear() {
 }
 
 void ofTexture::loadData(unsigned char* data, int w, int h, int glDataType) {
-    if (w > allocWidth || h > allocHeight) {
-        printTooBig();
+    if (!acceptUpload(*this, w, h)) {
         return;
     }
-    width = w;
-    height = h;
-    usedArea(*this, w, h, texCoordMaxX, texCoordMaxY);
 
     GLint savedAlignment = 4;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &savedAlignment);
@@ -119,13 +120,9 @@ void ofTexture::loadData(unsigned char* data, int w, int h, int glDataType) {
 void ofTexture::loadScreenData(int x, int y, int w, int h) {
     int glY = ofGetHeight() - y - h;
     flipped = true;
-    if (w > allocWidth || h > allocHeight) {
-        printTooBig();
+    if (!acceptUpload(*this, w, h)) {
         return;
     }
-    width = w;
-    height = h;
-    usedArea(*this, w, h, texCoordMaxX, texCoordMaxY);
 
     glEnable(target);
     glBindTexture(target, textureId);
