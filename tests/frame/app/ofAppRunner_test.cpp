@@ -254,9 +254,9 @@ TEST(ofAppRunner, MouseBeforeTheFirstFrameIsDroppedWhileKeysArrive) {
     unsigned long window = probe.window();
     ASSERT_NE(window, 0ul);
 
-    // Queued while setup holds the main loop back: a left click, the right button
-    // going down and staying down, and a key.
-    ASSERT_TRUE(xdo(moveTo(window, 200, 150) + " click 1 mousedown 3 key a"));
+    // Queued while setup holds the main loop back: a hover, a left click, the right
+    // button going down and staying down, a drag, and a key.
+    ASSERT_TRUE(xdo(moveTo(window, 200, 150) + " click 1 mousedown 3 " + moveTo(window, 210, 160) + " key a"));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     probe.go();
     ASSERT_TRUE(probe.waitForFrames());
@@ -273,7 +273,7 @@ TEST(ofAppRunner, MouseBeforeTheFirstFrameIsDroppedWhileKeysArrive) {
     ASSERT_NE(keyAt, -1);
     EXPECT_LT(keyAt, indexOf(lines, "draw "));
     EXPECT_NE(indexOf(lines, "keyReleased 97"), -1);
-    EXPECT_EQ(only(lines, kButtonEvents), Lines{});
+    EXPECT_EQ(only(lines, {"pressed", "released", "dragged", "moved"}), Lines{});
 
     // The right button is still down. Its press was dropped, so the drag reports
     // the button number the runner started with.
@@ -294,24 +294,25 @@ TEST(ofAppRunner, DragReportsTheButtonOfTheLastPressOrRelease) {
         " mouseup 1 mousedown 2 " + moveTo(window, 140, 120) + " mouseup 2";         // middle drag
     ASSERT_TRUE(xdo(sequence));
     ASSERT_TRUE(probe.waitForLine("released", 6));
-    EXPECT_EQ(only(probe.lines(), kButtonEvents), (Lines{
-                                                      "pressed 100 100 2 mouse=100,100",
-                                                      "released mouse=100,100",
-                                                      "pressed 100 100 0 mouse=100,100",
-                                                      "dragged 110 105 0 mouse=110,105",
-                                                      "pressed 110 105 2 mouse=110,105",
-                                                      "released mouse=110,105",
-                                                      "dragged 120 110 0 mouse=120,110",
-                                                      "released mouse=120,110",
-                                                      "pressed 120 110 0 mouse=120,110",
-                                                      "pressed 120 110 2 mouse=120,110",
-                                                      "released mouse=120,110",
-                                                      "dragged 130 115 2 mouse=130,115",
-                                                      "released mouse=130,115",
-                                                      "pressed 130 115 1 mouse=130,115",
-                                                      "dragged 140 120 1 mouse=140,120",
-                                                      "released mouse=140,120",
-                                                  }));
+    Lines expected = {
+        "pressed 100 100 2 mouse=100,100",
+        "released mouse=100,100",
+        "pressed 100 100 0 mouse=100,100",
+        "dragged 110 105 0 mouse=110,105",
+        "pressed 110 105 2 mouse=110,105",
+        "released mouse=110,105",
+        "dragged 120 110 0 mouse=120,110",
+        "released mouse=120,110",
+        "pressed 120 110 0 mouse=120,110",
+        "pressed 120 110 2 mouse=120,110",
+        "released mouse=120,110",
+        "dragged 130 115 2 mouse=130,115",
+        "released mouse=130,115",
+        "pressed 130 115 1 mouse=130,115",
+        "dragged 140 120 1 mouse=140,120",
+        "released mouse=140,120",
+    };
+    EXPECT_EQ(only(probe.lines(), kButtonEvents), expected);
 }
 
 TEST(ofAppRunner, HoverArrivesInWindowCoordinatesFromTheTopLeft) {
@@ -395,4 +396,16 @@ TEST(ofAppRunner, FrameRateIsMeasuredAndLimited) {
     EXPECT_LE(limitedRate, 11.0f);
     EXPECT_GT(draws.back().fps, 0.0f);
     EXPECT_LE(draws.back().fps, 11.0f);
+}
+
+TEST(ofAppRunner, FirstThreeFramesAreClearedEvenWithoutAutomaticBackground) {
+    Probe probe({"PROBE_NO_AUTO_BACKGROUND=1"});
+    ASSERT_TRUE(probe.waitForLine("found", 3));
+    // Every draw paints red where the next one looks; the runner's grey start
+    // background must still be there in the first three frames.
+    Lines found = only(probe.lines(), {"found"});
+    ASSERT_GE(found.size(), 3u);
+    for (int frame = 0; frame < 3; frame++) {
+        EXPECT_EQ(found[frame], "found 200 200 200") << "frame " << frame;
+    }
 }

@@ -5,9 +5,13 @@
 //   PROBE_TITLE  window title, so the test can find the window
 //   PROBE_GO     when set, setup waits (at most 5 s) until this file exists
 //   PROBE_FPS    when set, the frame-rate limit requested in setup
+//   PROBE_NO_AUTO_BACKGROUND  when set, the automatic background is switched off;
+//                each draw then logs the colour it finds under a square it paints
 #include "ofAppRunner.h"
+#include "ofGraphics.h"
 #include "ofUtils.h"
 
+#include <GL/glew.h>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +47,10 @@ public:
         if (const char* fps = std::getenv("PROBE_FPS")) {
             ofSetFrameRate(std::atoi(fps));
         }
+        paintsOverOwnBackground = std::getenv("PROBE_NO_AUTO_BACKGROUND") != nullptr;
+        if (paintsOverOwnBackground) {
+            ofSetBackgroundAuto(false);
+        }
         logLine("setup frame=%d", ofGetFrameNum());
         if (const char* go = std::getenv("PROBE_GO")) {
             waitForGoFile(go);
@@ -51,6 +59,9 @@ public:
 
     void draw() override {
         logLine("draw frame=%d t=%.3f fps=%.2f", ofGetFrameNum(), ofGetElapsedTimef(), ofGetFrameRate());
+        if (paintsOverOwnBackground) {
+            logFoundColourThenPaint();
+        }
     }
 
     void exit() override { logLine("exit"); }
@@ -66,6 +77,19 @@ public:
         logLine("pressed %d %d %d mouse=%d,%d", x, y, button, mouseX, mouseY);
     }
     void mouseReleased() override { logLine("released mouse=%d,%d", mouseX, mouseY); }
+
+private:
+    // What the frame holds at (5, 5) before this draw paints there in red.
+    void logFoundColourThenPaint() {
+        unsigned char rgb[3] = {0, 0, 0};
+        glReadBuffer(GL_BACK);
+        glReadPixels(5, ofGetHeight() - 1 - 5, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+        logLine("found %d %d %d", rgb[0], rgb[1], rgb[2]);
+        ofSetColor(255, 0, 0);
+        ofRect(0, 0, 20, 20);
+    }
+
+    bool paintsOverOwnBackground = false;
 };
 
 int main() {
