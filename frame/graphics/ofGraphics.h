@@ -41,6 +41,19 @@ void ofLine(float x1, float y1, float x2, float y2);
 void ofRect(float x, float y, float w, float h);
 void ofDrawBitmapString(std::string text, float x, float y);   // 8x13 font; lines 13.6 px apart
 
+// Curves, each drawn as a shape of 20 points
+void ofCurve(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3);  // Catmull-Rom, point 1 to 2
+void ofBezier(float x0, float y0, float cx1, float cy1, float cx2, float cy2, float x1, float y1);
+
+// Shapes: contours of vertices, filled through the tessellator or outlined
+void ofSetPolyMode(int rule);                   // GLU_TESS_WINDING_*; others refused with one line
+void ofBeginShape();
+void ofVertex(float x, float y);
+void ofCurveVertex(float x, float y);           // from the fourth on, each adds a 20-point segment
+void ofBezierVertex(float cx1, float cy1, float cx2, float cy2, float x, float y);  // from the last vertex
+void ofNextContour(bool close);                 // close: repeat the contour's first vertex
+void ofEndShape(bool close);
+
 // Camera
 void ofSetupScreen();                           // one unit a pixel, origin top-left; once per frame
 

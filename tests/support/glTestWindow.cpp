@@ -100,3 +100,29 @@ PixelBox GlTest::boundsOf(Rgb colour) {
     }
     return box;
 }
+
+std::vector<FeedbackPrimitive> GlTest::feedbackOf(const std::function<void()>& drawing) {
+    std::vector<GLfloat> buffer(1 << 16);
+    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_2D, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    drawing();
+    GLint values = glRenderMode(GL_RENDER);
+    std::vector<FeedbackPrimitive> primitives;
+    for (GLint i = 0; i < values;) {
+        FeedbackPrimitive primitive{buffer[i++], {}};
+        int count = 1;
+        if (primitive.token == GL_LINE_TOKEN || primitive.token == GL_LINE_RESET_TOKEN) {
+            count = 2;
+        } else if (primitive.token == GL_POLYGON_TOKEN) {
+            count = static_cast<int>(buffer[i++]);
+        } else if (primitive.token == GL_PASS_THROUGH_TOKEN) {
+            i++;
+            continue;
+        }
+        for (int v = 0; v < count; v++, i += 2) {
+            primitive.vertices.push_back({buffer[i], buffer[i + 1]});
+        }
+        primitives.push_back(primitive);
+    }
+    return primitives;
+}

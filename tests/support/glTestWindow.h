@@ -1,6 +1,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <functional>
 #include <ostream>
 #include <vector>
 
@@ -15,6 +16,14 @@ std::ostream& operator<<(std::ostream& out, const Rgb& colour);
 // An axis-aligned pixel box, edges inclusive.
 struct PixelBox {
     int left, top, right, bottom;
+};
+
+// One primitive as GL received it, caught in feedback mode: its token
+// (GL_POINT_TOKEN, GL_LINE_TOKEN, GL_LINE_RESET_TOKEN, GL_POLYGON_TOKEN, ...)
+// and its vertices in window coordinates (origin bottom-left, y up).
+struct FeedbackPrimitive {
+    float token;
+    std::vector<std::pair<float, float>> vertices;
 };
 
 // A real 640 by 480 frame window, opened once per test process with
@@ -33,4 +42,7 @@ protected:
     int countPixels(Rgb colour);            // pixels of exactly this colour
     PixelBox boundsOf(Rgb colour);          // box around them; all -1 when there are none
     std::vector<Rgb> readFrame();           // every pixel, rows top-down
+
+    // The primitives a drawing sends to GL, drawing nothing.
+    std::vector<FeedbackPrimitive> feedbackOf(const std::function<void()>& drawing);
 };

@@ -23,30 +23,14 @@ protected:
         return partial;
     }
 
-    // The distinct vertices (window coordinates, y up) GL receives for one
-    // drawing, caught in feedback mode whatever primitives it is split into.
-    std::set<std::pair<int, int>> feedbackVertices(void (*drawing)()) {
-        std::vector<GLfloat> buffer(8192);
-        glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_2D, buffer.data());
-        glRenderMode(GL_FEEDBACK);
-        drawing();
-        GLint values = glRenderMode(GL_RENDER);
+    // The distinct vertices (window coordinates, y up, in hundredths of a
+    // pixel) GL receives for one drawing, whatever primitives it is split into.
+    std::set<std::pair<int, int>> feedbackVertices(const std::function<void()>& drawing) {
         std::set<std::pair<int, int>> vertices;
-        for (GLint i = 0; i < values;) {
-            GLfloat token = buffer[i++];
-            int count = 1;
-            if (token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN) {
-                count = 2;
-            } else if (token == GL_POLYGON_TOKEN) {
-                count = static_cast<int>(buffer[i++]);
-            } else if (token == GL_PASS_THROUGH_TOKEN) {
-                i++;
-                continue;
-            }
-            for (int v = 0; v < count; v++, i += 2) {
-                // Hundredths of a pixel tell the vertices apart without rounding noise.
-                vertices.insert({static_cast<int>(std::lround(buffer[i] * 100)),
-                                 static_cast<int>(std::lround(buffer[i + 1] * 100))});
+        for (const FeedbackPrimitive& primitive : feedbackOf(drawing)) {
+            for (const auto& vertex : primitive.vertices) {
+                vertices.insert({static_cast<int>(std::lround(vertex.first * 100)),
+                                 static_cast<int>(std::lround(vertex.second * 100))});
             }
         }
         return vertices;
