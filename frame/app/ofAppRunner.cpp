@@ -206,6 +206,12 @@ static void special_key_up_cb(int key, int, int) {
     }
 }
 
+// The window system reports the mouse wheel as extra buttons unless a wheel
+// handler is registered; applications know only buttons 0 to 2 and would take
+// every scroll for a click.
+static void mouse_wheel_cb(int, int, int, int) {
+}
+
 // The window manager closed the window. The teardown runs here, while the GL
 // context still exists; the window system then ends the process with status 0
 // and the at-exit call finds the teardown done.
@@ -224,6 +230,7 @@ static void registerCallbacks() {
     glutKeyboardUpFunc(keyboard_up_cb);
     glutSpecialFunc(special_key_cb);
     glutSpecialUpFunc(special_key_up_cb);
+    glutMouseWheelFunc(mouse_wheel_cb);
     glutCloseFunc(close_cb);
 }
 

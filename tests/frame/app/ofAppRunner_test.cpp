@@ -315,6 +315,15 @@ TEST(ofAppRunner, DragReportsTheButtonOfTheLastPressOrRelease) {
     EXPECT_EQ(only(probe.lines(), kButtonEvents), expected);
 }
 
+TEST(ofAppRunner, WheelIsNoClick) {
+    Probe probe;
+    unsigned long window = runningWindow(probe);
+    ASSERT_NE(window, 0ul);
+    ASSERT_TRUE(xdo(moveTo(window, 100, 100) + " click 4 click 5 click 1"));
+    ASSERT_TRUE(probe.waitForLine("released"));
+    EXPECT_EQ(only(probe.lines(), kButtonEvents), (Lines{"pressed 100 100 0 mouse=100,100", "released mouse=100,100"}));
+}
+
 TEST(ofAppRunner, HoverArrivesInWindowCoordinatesFromTheTopLeft) {
     Probe probe;
     unsigned long window = runningWindow(probe);
