@@ -11,6 +11,8 @@ static const int stripeSize = 64;
 void frameDemoApp::setup() {
     ofSetWindowTitle("Stompathon");
     ofBackground(30, 90, 50);
+    background.loadImage("gameBackground.jpg");
+    title.loadFont("vag.ttf", 32);
     pixels.resize(stripeSize * stripeSize * 3);
     for (int y = 0; y < stripeSize; y++) {
         for (int x = 0; x < stripeSize; x++) {
@@ -30,6 +32,14 @@ void frameDemoApp::update() {
 }
 
 void frameDemoApp::draw() {
+    ofSetColor(0xFFFFFF);
+    background.draw(0, 0);
+    ofEnableAlphaBlending();
+    ofSetColor(0, 0, 0);
+    title.drawString("Stompathon", 182, 222);
+    ofSetColor(255, 220, 40);
+    title.drawString("Stompathon", 180, 220);
+    ofDisableAlphaBlending();
     drawShapes();
     ofSetColor(0xFFFFFF);
     stripes.draw(520, 40, 96, 96);
@@ -64,6 +74,8 @@ void frameDemoApp::drawShapes() {
 
     ofNoFill();
     ofEnableSmoothing();
+    ofSetColor(40, 120, 230);
+    ofCurve(0, 300, 60, 360, runnerX - 20, 360, runnerX + 200, 300);
     ofSetColor(255, 255, 255);
     ofTriangle(300, 160, 360, 260, 240, 260);
     ofSetRectMode(OF_RECTMODE_CENTER);

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "ofImage.h"
 #include "ofSimpleApp.h"
 #include "ofTexture.h"
+#include "ofTrueTypeFont.h"
 
 #include <vector>
 
 // Shows what the frame can draw until the game's screens take over the window:
-// shapes in both fill modes, bitmap text, a texture, the mouse and the frame rate.
+// a picture, TrueType and bitmap text, shapes in both fill modes, a curve, a
+// texture, the mouse and the frame rate.
 class frameDemoApp : public ofSimpleApp {
 public:
     void setup() override;
@@ -19,6 +22,8 @@ private:
     void drawShapes();
     void drawStatus();
 
+    ofImage background;                 // the race screen's background picture
+    ofTrueTypeFont title;               // the game's font at 32 points
     ofTexture stripes;                  // a generated 64x64 picture, drawn upright
     std::vector<unsigned char> pixels;  // its RGB pixels, rows top-down
     float phase = 0;                    // animation angle in radians
