@@ -183,6 +183,17 @@ TEST_F(ofTrueTypeFontTest, InkSitsOnTheBaselineAtThePenInTheCurrentColour) {
     }
     EXPECT_FALSE(glIsEnabled(GL_BLEND)) << "blending and texturing come back as they were";
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+
+    // A caller's own blending is put back, not merely switched off.
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    font.drawString("H", 300, 200);
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    GLint source = 0;
+    glGetIntegerv(GL_BLEND_SRC_RGB, &source);
+    EXPECT_EQ(source, GL_ONE);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDisable(GL_BLEND);
 }
 
 TEST_F(ofTrueTypeFontTest, OneBitGlyphsAreSharpAndSitWhereGreyOnesDo) {
