@@ -45,58 +45,13 @@ static bool readSmallFile(const std::string& path, long maxBytes, std::string& b
     return ok;
 }
 
-static bool startsWithAt(const std::string& text, size_t at, const char* prefix)
-{
-    return text.compare(at, std::strlen(prefix), prefix) == 0;
-}
-
-static size_t indexAfter(const std::string& text, size_t from, const char* marker)
-{
-    size_t at = text.find(marker, from);
-    return at == std::string::npos ? text.size() : at + std::strlen(marker);
-}
-
-// Index after the '>' of a start tag; a quote opens a value only after '=', as
-// the parser reads attributes.
-static size_t endOfStartTag(const std::string& text, size_t from)
-{
-    char lastSignificant = 0;
-    for (size_t i = from; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '>') return i + 1;
-        if ((c == '"' || c == '\'') && lastSignificant == '=') {
-            size_t close = text.find(c, i + 1);
-            if (close == std::string::npos) return text.size();
-            i = close;
-            c = 'v';
-        }
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') lastSignificant = c;
-    }
-    return text.size();
-}
-
 // The XML parser descends one call level per nested element, so a deep enough
-// file (corrupt or not) would exhaust the stack. This counts, generously, how
-// deep the elements of raw XML text nest, without building anything.
-static int nestingDepth(const std::string& text)
+// file (corrupt or not) would exhaust the stack. No element can begin without a
+// '<', so counting them bounds the nesting whatever the file holds; the bound
+// keeps even the deepest such file a small part of the stack.
+static int countTagMarks(const std::string& text)
 {
-    int depth = 0;
-    int deepest = 0;
-    size_t i = text.find('<');
-    while (i != std::string::npos) {
-        size_t end;
-        if (startsWithAt(text, i, "<!--")) end = indexAfter(text, i + 4, "-->");
-        else if (startsWithAt(text, i, "<![CDATA[")) end = indexAfter(text, i + 9, "]]>");
-        else if (startsWithAt(text, i, "<?") || startsWithAt(text, i, "<!")) end = indexAfter(text, i, ">");
-        else if (startsWithAt(text, i, "</")) { --depth; end = indexAfter(text, i, ">"); }
-        else {
-            end = endOfStartTag(text, i + 1);
-            bool selfClosing = end >= 2 && text[end - 1] == '>' && text[end - 2] == '/';
-            if (!selfClosing) deepest = std::max(deepest, ++depth);
-        }
-        i = text.find('<', end);
-    }
-    return deepest;
+    return static_cast<int>(std::count(text.begin(), text.end(), '<'));
 }
 
 // Saving files
@@ -250,7 +205,7 @@ bool ofxXmlSettings::loadFile(const std::string& xmlFile)
     std::string bytes;
     std::string why;
     bool ok = readSmallFile(path, maxFileBytes, bytes, why);
-    if (ok && nestingDepth(bytes) > maxNestingDepth) { ok = false; why = "nested too deeply"; }
+    if (ok && countTagMarks(bytes) > maxTagMarks) { ok = false; why = "too many tags"; }
     if (ok) {
         FILE* in = fmemopen(&bytes[0], bytes.size(), "r");
         ok = in && LoadFile(in, TIXML_ENCODING_UNKNOWN);

@@ -63,7 +63,7 @@ public:
 
     static constexpr int maxValueLength = 1023;             // characters a getter returns at most
     static constexpr long maxFileBytes = 4L * 1024 * 1024;  // larger files are refused by loadFile
-    static constexpr int maxNestingDepth = 1000;            // deeper files are refused by loadFile
+    static constexpr int maxTagMarks = 8000;                // files with more '<' are refused by loadFile
 
 protected:
     // The two primitives behind the getters and setters

@@ -256,7 +256,15 @@ TEST_F(ofxXmlSettingsFiles, BadFilesLoadAsAnEmptyDocument) {
     for (int i = 0; i < 200000; ++i) deep += "<a>";
     std::string binary;
     for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 7919) >> 3);
+    // Deep files disguised from a scan of the structure: stray end tags first, or
+    // a declaration whose quoted value looks like the start of a comment.
+    std::string strayEnds;
+    for (int i = 0; i < 5000; ++i) strayEnds += "</>";
+    std::string disguisedDeclaration = "<?xml version=\"><!--\" ?>";
+    for (int i = 0; i < 9000; ++i) disguisedDeclaration += "<a>";
+    disguisedDeclaration += "-->";
     std::vector<std::string> bad = {"", "not xml at all", binary, deep + "<b>1</b>",
+                                    strayEnds + deep, disguisedDeclaration,
                                     std::string(ofxXmlSettings::maxFileBytes + 1, ' ') + "<S>1</S>"};
     std::string good = gameFile;
     for (size_t cut = 0; cut < good.rfind("</STOMPATHON>"); cut += 7) bad.push_back(good.substr(0, cut));
@@ -282,6 +290,18 @@ TEST_F(ofxXmlSettingsFiles, BadFilesLoadAsAnEmptyDocument) {
     for (int i = 0; i < 900; ++i) nested = "<a x='<a>'>" + nested + "</a>";
     writeFile(path("nested.xml"), nested);
     EXPECT_TRUE(s.loadFile(path("nested.xml")));
+
+    // The bound is on the number of '<': a flat file right at it loads, one more is refused.
+    std::string flat = "<R>";
+    for (int i = 0; i < ofxXmlSettings::maxTagMarks - 2; ++i) flat += "<v/>";
+    writeFile(path("flat.xml"), flat + "</R>");
+    EXPECT_TRUE(s.loadFile(path("flat.xml")));
+    writeFile(path("flat.xml"), flat + "<v/></R>");
+    EXPECT_FALSE(s.loadFile(path("flat.xml")));
+    std::string deepest;     // as deep as the bound lets a file be: parsed without running out of stack
+    for (int i = 0; i < ofxXmlSettings::maxTagMarks; ++i) deepest += "<a>";
+    writeFile(path("deepest.xml"), deepest);
+    EXPECT_FALSE(s.loadFile(path("deepest.xml")));
     testing::internal::GetCapturedStdout();
 }
 
