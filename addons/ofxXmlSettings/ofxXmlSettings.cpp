@@ -16,8 +16,7 @@
 // Reads a whole regular file of at most maxBytes bytes. On failure `why` says
 // what went wrong; it stays empty for a file that simply is not there, which is
 // the normal first start and not worth a console line.
-static bool readSmallFile(const std::string& path, long maxBytes, std::string& bytes, std::string& why)
-{
+static bool readSmallFile(const std::string& path, long maxBytes, std::string& bytes, std::string& why) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno != ENOENT) why = std::strerror(errno);
@@ -49,15 +48,13 @@ static bool readSmallFile(const std::string& path, long maxBytes, std::string& b
 // file (corrupt or not) would exhaust the stack. No element can begin without a
 // '<', so counting them bounds the nesting whatever the file holds; the bound
 // keeps even the deepest such file a small part of the stack.
-static int countTagMarks(const std::string& text)
-{
+static int countTagMarks(const std::string& text) {
     return static_cast<int>(std::count(text.begin(), text.end(), '<'));
 }
 
 // Saving files
 
-static void syncDirectory(const std::string& dir)
-{
+static void syncDirectory(const std::string& dir) {
     int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     fsync(fd);      // best effort: the rename is done, this only hurries it to the disk
@@ -66,8 +63,7 @@ static void syncDirectory(const std::string& dir)
 
 // Gives the new file the old one's permission bits (and owner, where allowed),
 // or what a plain create would have given.
-static void copyPermissions(int fd, const std::string& target)
-{
+static void copyPermissions(int fd, const std::string& target) {
     struct stat old;
     if (stat(target.c_str(), &old) == 0) {
         fchmod(fd, old.st_mode & 07777);
@@ -84,8 +80,7 @@ static void copyPermissions(int fd, const std::string& target)
 
 // Prints the document with the parser's own printer and waits until it is on
 // the disk; takes over the descriptor.
-static bool printToFile(const TiXmlDocument& doc, int fd, std::string& why)
-{
+static bool printToFile(const TiXmlDocument& doc, int fd, std::string& why) {
     FILE* out = fdopen(fd, "w");
     if (!out) {
         why = std::strerror(errno);
@@ -104,8 +99,7 @@ static bool printToFile(const TiXmlDocument& doc, int fd, std::string& why)
 
 // Prints the document to a temporary file beside the target and renames it over
 // the target, so the file on disk is always either the old or the new document.
-static bool saveAtomically(const TiXmlDocument& doc, const std::string& path, std::string& why)
-{
+static bool saveAtomically(const TiXmlDocument& doc, const std::string& path, std::string& why) {
     std::string target = path;
     if (char* real = realpath(path.c_str(), nullptr)) {     // write through a symbolic link
         target = real;
@@ -130,8 +124,7 @@ static bool saveAtomically(const TiXmlDocument& doc, const std::string& path, st
 
 // A name the parser reads back as one element name (its rules, bytes from 128
 // up counting as letters), so a saved file always loads again.
-static bool isElementName(const std::string& name)
-{
+static bool isElementName(const std::string& name) {
     if (name.empty()) return false;
     for (size_t i = 0; i < name.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(name[i]);
@@ -143,23 +136,20 @@ static bool isElementName(const std::string& name)
 }
 
 // The part of a tag before the first ":", when ":" is not its first character.
-static std::string firstComponent(const std::string& tag)
-{
+static std::string firstComponent(const std::string& tag) {
     size_t colon = tag.find(':');
     return colon != std::string::npos && colon > 0 ? tag.substr(0, colon) : tag;
 }
 
 // Follows the components from `start`: `which` for the first, 0 for the rest.
-static TiXmlHandle walkPath(TiXmlHandle start, const std::vector<std::string>& components, int which)
-{
+static TiXmlHandle walkPath(TiXmlHandle start, const std::vector<std::string>& components, int which) {
     TiXmlHandle at = start;
     for (size_t i = 0; i < components.size(); ++i)
         at = at.ChildElement(components[i].c_str(), i == 0 ? which : 0);
     return at;
 }
 
-static int countChildElements(TiXmlNode* parent, const std::string& name)
-{
+static int countChildElements(TiXmlNode* parent, const std::string& name) {
     int count = 0;
     if (!parent) return 0;
     for (TiXmlElement* e = parent->FirstChildElement(name.c_str()); e; e = e->NextSiblingElement(name.c_str()))
@@ -167,15 +157,13 @@ static int countChildElements(TiXmlNode* parent, const std::string& name)
     return count;
 }
 
-static std::string formatInt(int value)
-{
+static std::string formatInt(int value) {
     char text[16];
     std::snprintf(text, sizeof text, "%i", value);
     return text;
 }
 
-static std::string formatDouble(double value)
-{
+static std::string formatDouble(double value) {
     int length = std::snprintf(nullptr, 0, "%f", value);     // 1e300 prints 300 digits
     std::string text(static_cast<size_t>(length) + 1, '\0');
     std::snprintf(&text[0], text.size(), "%f", value);
@@ -183,24 +171,19 @@ static std::string formatDouble(double value)
     return text;
 }
 
-ofxXmlSettings::ofxXmlSettings()
-    : currentHandle(new TiXmlHandle(this)), pushLevel(0)
-{
+ofxXmlSettings::ofxXmlSettings() : currentHandle(new TiXmlHandle(this)), pushLevel(0) {
 }
 
-ofxXmlSettings::~ofxXmlSettings()
-{
+ofxXmlSettings::~ofxXmlSettings() {
     delete currentHandle;
 }
 
-void ofxXmlSettings::setVerbose(bool)
-{
+void ofxXmlSettings::setVerbose(bool) {
 }
 
 // A failed load leaves an empty document: the parser keeps whatever it read
 // before the error, and half a file must not pass for settings.
-bool ofxXmlSettings::loadFile(const std::string& xmlFile)
-{
+bool ofxXmlSettings::loadFile(const std::string& xmlFile) {
     std::string path = ofToDataPath(xmlFile);
     std::string bytes;
     std::string why;
@@ -223,8 +206,7 @@ bool ofxXmlSettings::loadFile(const std::string& xmlFile)
     return ok;
 }
 
-bool ofxXmlSettings::saveFile(const std::string& xmlFile)
-{
+bool ofxXmlSettings::saveFile(const std::string& xmlFile) {
     std::string path = ofToDataPath(xmlFile);
     std::string why;
     if (saveAtomically(*this, path, why)) return true;
@@ -232,91 +214,75 @@ bool ofxXmlSettings::saveFile(const std::string& xmlFile)
     return false;
 }
 
-int ofxXmlSettings::getValue(const std::string& tag, int defaultValue, int which)
-{
+int ofxXmlSettings::getValue(const std::string& tag, int defaultValue, int which) {
     char value[maxValueLength + 1] = {};
     return readTag(tag, value, which) ? std::atoi(value) : defaultValue;
 }
 
-double ofxXmlSettings::getValue(const std::string& tag, double defaultValue, int which)
-{
+double ofxXmlSettings::getValue(const std::string& tag, double defaultValue, int which) {
     char value[maxValueLength + 1] = {};
     return readTag(tag, value, which) ? std::atof(value) : defaultValue;
 }
 
-std::string ofxXmlSettings::getValue(const std::string& tag, const std::string& defaultValue, int which)
-{
+std::string ofxXmlSettings::getValue(const std::string& tag, const std::string& defaultValue, int which) {
     char value[maxValueLength + 1] = {};
     return readTag(tag, value, which) ? std::string(value) : defaultValue;
 }
 
-int ofxXmlSettings::setValue(const std::string& tag, int value, int which)
-{
+int ofxXmlSettings::setValue(const std::string& tag, int value, int which) {
     return writeTag(tag, formatInt(value).c_str(), which) - 1;
 }
 
-int ofxXmlSettings::setValue(const std::string& tag, double value, int which)
-{
+int ofxXmlSettings::setValue(const std::string& tag, double value, int which) {
     return writeTag(tag, formatDouble(value).c_str(), which) - 1;
 }
 
-int ofxXmlSettings::setValue(const std::string& tag, const std::string& value, int which)
-{
+int ofxXmlSettings::setValue(const std::string& tag, const std::string& value, int which) {
     return writeTag(tag, value.c_str(), which) - 1;
 }
 
-int ofxXmlSettings::addValue(const std::string& tag, int value)
-{
+int ofxXmlSettings::addValue(const std::string& tag, int value) {
     return writeTag(tag, formatInt(value).c_str(), -1) - 1;
 }
 
-int ofxXmlSettings::addValue(const std::string& tag, double value)
-{
+int ofxXmlSettings::addValue(const std::string& tag, double value) {
     return writeTag(tag, formatDouble(value).c_str(), -1) - 1;
 }
 
-int ofxXmlSettings::addValue(const std::string& tag, const std::string& value)
-{
+int ofxXmlSettings::addValue(const std::string& tag, const std::string& value) {
     return writeTag(tag, value.c_str(), -1) - 1;
 }
 
-int ofxXmlSettings::addTag(const std::string& tag)
-{
+int ofxXmlSettings::addTag(const std::string& tag) {
     return writeTag(tag, "", -1) - 1;
 }
 
-bool ofxXmlSettings::tagExists(const std::string& tag, int which)
-{
+bool ofxXmlSettings::tagExists(const std::string& tag, int which) {
     std::vector<std::string> components = tokenize(tag, ":");
     if (components.empty()) return false;
     return walkPath(*currentHandle, components, std::max(which, 0)).ToElement() != nullptr;
 }
 
-int ofxXmlSettings::getNumTags(const std::string& tag)
-{
+int ofxXmlSettings::getNumTags(const std::string& tag) {
     return countChildElements(currentHandle->ToNode(), firstComponent(tag));
 }
 
-void ofxXmlSettings::clearTagContents(const std::string& tag, int which)
-{
+void ofxXmlSettings::clearTagContents(const std::string& tag, int which) {
     if (tagExists(tag, which)) setValue(tag, std::string(), which);
 }
 
-void ofxXmlSettings::removeTag(const std::string& tag, int which)
-{
+void ofxXmlSettings::removeTag(const std::string& tag, int which) {
     std::vector<std::string> components = tokenize(tag, ":");
     if (components.empty()) return;
     TiXmlElement* found = walkPath(*currentHandle, components, std::max(which, 0)).ToElement();
     if (found && found->Parent()) found->Parent()->RemoveChild(found);
 }
 
-void ofxXmlSettings::clear()
-{
+void ofxXmlSettings::clear() {
     if (TiXmlNode* node = currentHandle->ToNode()) node->Clear();
 }
 
-bool ofxXmlSettings::pushTag(const std::string& tag, int which)
-{
+bool ofxXmlSettings::pushTag(const std::string& tag, int which) {
     TiXmlHandle child = currentHandle->ChildElement(firstComponent(tag).c_str(), which);
     if (!child.ToElement()) {
         std::printf("pushTag - tag not found\n");
@@ -327,8 +293,7 @@ bool ofxXmlSettings::pushTag(const std::string& tag, int which)
     return true;
 }
 
-int ofxXmlSettings::popTag()
-{
+int ofxXmlSettings::popTag() {
     TiXmlNode* parent = currentHandle->ToNode() ? currentHandle->ToNode()->Parent() : nullptr;
     if (pushLevel < 2 || !parent) {
         *currentHandle = TiXmlHandle(this);
@@ -340,13 +305,11 @@ int ofxXmlSettings::popTag()
     return pushLevel;
 }
 
-int ofxXmlSettings::getPushLevel()
-{
+int ofxXmlSettings::getPushLevel() {
     return pushLevel;
 }
 
-std::vector<std::string> ofxXmlSettings::tokenize(const std::string& text, const std::string& delimiters)
-{
+std::vector<std::string> ofxXmlSettings::tokenize(const std::string& text, const std::string& delimiters) {
     std::vector<std::string> pieces;
     if (text.empty()) {
         pieces.push_back(text);
@@ -361,8 +324,7 @@ std::vector<std::string> ofxXmlSettings::tokenize(const std::string& text, const
     return pieces;
 }
 
-bool ofxXmlSettings::readTag(const std::string& tag, char (&valueBuffer)[maxValueLength + 1], int which)
-{
+bool ofxXmlSettings::readTag(const std::string& tag, char (&valueBuffer)[maxValueLength + 1], int which) {
     TiXmlText* text = walkPath(*currentHandle, tokenize(tag, ":"), which).Child(0).Text();
     if (!text) return false;
     std::strncpy(valueBuffer, text->Value(), maxValueLength);
@@ -373,8 +335,7 @@ bool ofxXmlSettings::readTag(const std::string& tag, char (&valueBuffer)[maxValu
 // Walks the existing part of the path and builds the rest below where the walk
 // stopped. Names the parser could not read back are refused, since one of them
 // would make the whole saved file unloadable.
-int ofxXmlSettings::writeTag(const std::string& tag, const char* valueString, int which)
-{
+int ofxXmlSettings::writeTag(const std::string& tag, const char* valueString, int which) {
     std::vector<std::string> components = tokenize(tag, ":");
     if (components.empty() || !std::all_of(components.begin(), components.end(), isElementName)) {
         std::printf("ofxXmlSettings: cannot write \"%s\": not a path of element names\n", tag.c_str());
