@@ -4,8 +4,9 @@
 
 BUILD_DIR := build
 JOBS := $(shell nproc)
-# Tests draw with Mesa's software renderer into a virtual X display.
-XVFB := xvfb-run -a -s "-screen 0 1024x768x24"
+# Tests draw with Mesa's software renderer into a virtual X display. It must not
+# reset when its last client leaves: a test starting just then would be refused.
+XVFB := xvfb-run -a -s "-screen 0 1024x768x24 -noreset"
 
 .PHONY: all deps build run test bench artwork clean
 

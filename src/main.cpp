@@ -1,8 +1,8 @@
-#include "frameDemoApp.h"
 #include "ofAppRunner.h"
+#include "testApp.h"
 
 int main() {
     ofSetupOpenGL(640, 480, OF_WINDOW);
-    ofRunApp(new frameDemoApp());
+    ofRunApp(new testApp());
     return 0;
 }

@@ -1,0 +1,81 @@
+#include "testApp.h"
+
+#include "fingerTracking.h"
+#include "loginScreen.h"
+#include "mainMenu.h"
+
+#include <cstdlib>
+
+void testApp::setup() {
+    username = "";
+    password = "";
+    bCompeteMode = false;
+    scoreServer.load();
+
+    mainMenu = new MainMenu();
+    loginScreen = new LoginScreen();
+    fingerTracking = new FingerTracking();
+    // The start screen is a menu of its own; switch code 0 never comes back to it.
+    enter(new MainMenu());
+}
+
+void testApp::update() {
+    currentState->update();
+}
+
+void testApp::draw() {
+    currentState->draw();
+}
+
+void testApp::keyPressed(int key) {
+    currentState->keyPressed(key);
+}
+
+void testApp::keyReleased(int key) {
+    currentState->keyReleased(key);
+}
+
+void testApp::mouseMoved(int x, int y) {
+    currentState->mouseMoved(x, y);
+}
+
+void testApp::mouseDragged(int x, int y, int button) {
+    currentState->mouseDragged(x, y, button);
+}
+
+void testApp::mousePressed(int x, int y, int button) {
+    currentState->mousePressed(x, y, button);
+}
+
+void testApp::mouseReleased() {
+    currentState->mouseReleased();
+}
+
+void testApp::switchFromState(GameStateObject* from, int code) {
+    (void)from;
+    switch (code) {
+    case SwitchCode::mainMenu:
+        bCompeteMode = false;
+        enter(mainMenu);
+        break;
+    case SwitchCode::runningGame:
+        // Copied before startState, which announces it.
+        fingerTracking->bCompeteMode = bCompeteMode;
+        enter(fingerTracking);
+        break;
+    case SwitchCode::login:
+        enter(loginScreen);
+        bCompeteMode = true;
+        break;
+    case SwitchCode::quit:
+        std::exit(0);
+    default:
+        break;
+    }
+}
+
+void testApp::enter(GameStateObject* screen) {
+    currentState = screen;
+    currentState->app = this;
+    currentState->startState();
+}
