@@ -1,0 +1,557 @@
+// Whole races of the real game, end to end. stompathon runs in a scratch
+// directory whose data/ links to the game's files and adds a server.xml naming
+// the stand-in score server; its camera replays a recording of two shoe-coloured
+// patches that stand still and then run on the spot. xdotool places the
+// starting blocks on the patches and presses SPACE; the window's pixels, read
+// back from the X server, show the countdown, the running line and the winning
+// screen; the server's log shows what was reported.
+#include "scoreServerStub.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <deque>
+#include <dirent.h>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// ---- The recording --------------------------------------------------------------
+// The scene as the recording script lays it out at 320 by 240, the camera's own
+// size, so camera pixels are recording pixels: a red patch centred at x 121 and a
+// blue one at x 198 (0.38 and 0.62 of the width), both on row 180 (0.75 of the
+// height), 41 by 17 pixels, swinging 25.6 pixels either way once running.
+// Sixty frames a second with a stride of three frames make every camera frame a
+// step of about 22 pixels, so the race (120 times the 77 pixels between the
+// blocks) is run in a few seconds; the still phase outlasts the countdown.
+const char* const recordingSize = "320x240";
+const char* const recordingFps = "60";
+const double stillSeconds = 5.5;
+const double runSeconds = 9;
+const char* const stridePeriod = "0.05";
+
+const int shoeRow = 180;
+const int redShoeX = 121;
+const int blueShoeX = 198;
+const int shoeHalfWidth = 20;
+const int shoeHalfHeight = 8;
+
+// The camera picture's top-left corner in the window.
+const int pictureLeft = 160;
+const int pictureTop = 20;
+
+// ---- Pixels ---------------------------------------------------------------------
+
+struct Rgb {
+    int r, g, b;
+};
+
+struct Box {
+    int left, top, right, bottom;   // window pixels, inclusive
+};
+
+using ColourTest = std::function<bool(Rgb)>;
+
+bool isPureRed(Rgb c) {
+    return c.r == 255 && c.g == 0 && c.b == 0;
+}
+bool isYellow(Rgb c) {
+    return c.r == 255 && c.g == 255 && c.b == 0;
+}
+bool isBlack(Rgb c) {
+    return c.r == 0 && c.g == 0 && c.b == 0;
+}
+// The patches' colours as the lossy recording gives them back: (230, 40, 40) and
+// (40, 90, 230) give or take a little; the drawn marks (pure red) are not shoes.
+bool isShoeRed(Rgb c) {
+    return c.r >= 190 && c.g >= 15 && c.g <= 75 && c.b >= 15 && c.b <= 75;
+}
+bool isShoeBlue(Rgb c) {
+    return c.b >= 190 && c.r >= 15 && c.r <= 75 && c.g >= 55 && c.g <= 125;
+}
+
+Box around(int x, int y, int halfWidth, int halfHeight) {
+    return {x - halfWidth, y - halfHeight, x + halfWidth, y + halfHeight};
+}
+
+// A camera pixel's place in the window.
+int windowX(int cameraX) {
+    return cameraX + pictureLeft;
+}
+int windowY(int cameraY) {
+    return cameraY + pictureTop;
+}
+
+// ---- The X server ----------------------------------------------------------------
+
+bool xdo(const std::string& args) {
+    return std::system(("timeout 10 xdotool " + args + " >/dev/null").c_str()) == 0;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000) {
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < deadline) {
+        if (condition()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    }
+    return condition();
+}
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// One connection for the whole run, so the X server never loses its last client
+// between two xdotool calls; a window that has just closed only fails a read.
+int ignoreXErrors(Display*, XErrorEvent*) {
+    return 0;
+}
+
+Display* openDisplay() {
+    XSetErrorHandler(ignoreXErrors);
+    return XOpenDisplay(nullptr);
+}
+
+Display* const display = openDisplay();
+
+// The top-level 640 by 480 window under the pointer once it is moved into the
+// game window's area; 0 when there is none.
+unsigned long gameWindow() {
+    if (!xdo("mousemove 100 240")) {
+        return 0;
+    }
+    Window root, child = 0;
+    int rootX, rootY, x, y;
+    unsigned int mask;
+    XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y, &mask);
+    XWindowAttributes attributes;
+    if (child != 0 && (!XGetWindowAttributes(display, child, &attributes) || attributes.width != 640 ||
+                       attributes.height != 480)) {
+        child = 0;
+    }
+    return child;
+}
+
+// A box of the window as the screen shows it (read from the root window: the
+// game's window hangs over the screen's top-left edge, which a read of the
+// window itself refuses). Pixels off the screen are left out.
+class Snapshot {
+public:
+    Snapshot(unsigned long window, Box box) {
+        Window root = DefaultRootWindow(display), child;
+        int originX = 0, originY = 0;
+        XTranslateCoordinates(display, window, root, 0, 0, &originX, &originY, &child);
+        left = std::max(box.left + originX, 0);
+        top = std::max(box.top + originY, 0);
+        int right = std::min(box.right + originX, DisplayWidth(display, DefaultScreen(display)) - 1);
+        int bottom = std::min(box.bottom + originY, DisplayHeight(display, DefaultScreen(display)) - 1);
+        XImage* image = right < left || bottom < top ? nullptr
+            : XGetImage(display, root, left, top, right - left + 1, bottom - top + 1, AllPlanes, ZPixmap);
+        if (image == nullptr) {
+            return;
+        }
+        width = image->width;
+        height = image->height;
+        pixels.reserve(width * height);
+        for (int y = 0; y < height; y++) {
+            for (int x = 0; x < width; x++) {
+                unsigned long pixel = XGetPixel(image, x, y);
+                pixels.push_back({int((pixel >> 16) & 255), int((pixel >> 8) & 255), int(pixel & 255)});
+            }
+        }
+        XDestroyImage(image);
+        left -= originX;
+        top -= originY;
+    }
+
+    int count(const ColourTest& test) const {
+        return int(std::count_if(pixels.begin(), pixels.end(), test));
+    }
+
+    // The window column of the leftmost pixel that passes, -1 when none does.
+    int leftmost(const ColourTest& test) const {
+        int found = -1;
+        for (int y = 0; y < height; y++) {
+            for (int x = 0; x < width && (found < 0 || left + x < found); x++) {
+                if (test(pixels[y * width + x])) {
+                    found = left + x;
+                }
+            }
+        }
+        return found;
+    }
+
+private:
+    int left = 0, top = 0, width = 0, height = 0;   // window pixels of the read part
+    std::vector<Rgb> pixels;                        // row by row
+};
+
+int countIn(unsigned long window, const ColourTest& test, Box box) {
+    return Snapshot(window, box).count(test);
+}
+
+// ---- The recording and the game ------------------------------------------------
+
+// A replay recording made by the project's script in a directory of its own.
+class Recording {
+public:
+    Recording() {
+        char dirTemplate[] = "/tmp/stompathon_race_rec_XXXXXX";
+        dir = mkdtemp(dirTemplate);
+        path = dir + "/run.avi";
+        std::ostringstream command;
+        command << "timeout 60 /usr/bin/python3 '" << RECORDING_SCRIPT << "' '" << path << "' --size " << recordingSize
+                << " --fps " << recordingFps << " --still " << stillSeconds << " --run " << runSeconds
+                << " --stride-period " << stridePeriod << " >/dev/null";
+        made = std::system(command.str().c_str()) == 0 && access(path.c_str(), R_OK) == 0;
+    }
+    ~Recording() { std::system(("rm -rf '" + dir + "'").c_str()); }
+
+    bool made = false;
+    std::string path;
+
+private:
+    std::string dir;
+};
+
+// The game in a scratch directory with the recording as its camera; killed by
+// the destructor if still running.
+class Game {
+public:
+    Game(const std::string& serverUrl, const std::string& cameraPath) {
+        char dirTemplate[] = "/tmp/stompathon_race_XXXXXX";
+        dir = mkdtemp(dirTemplate);
+        mkdir((dir + "/data").c_str(), 0755);
+        mkdir((dir + "/bin").c_str(), 0755);
+        linkDataFiles();
+        std::ofstream(dir + "/data/server.xml")
+            << "<SERVER>\n    <URL>" << serverUrl << "</URL>\n    <SIGNUP>http://signup.example.test/</SIGNUP>\n</SERVER>\n";
+        // Nothing the test does opens a browser; a stray one must not start.
+        std::ofstream(dir + "/bin/xdg-open") << "#!/bin/sh\nexit 0\n";
+        chmod((dir + "/bin/xdg-open").c_str(), 0755);
+
+        pid = fork();
+        if (pid == 0) {
+            if (chdir(dir.c_str()) != 0) _exit(126);
+            std::string path = dir + "/bin:" + (std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
+            setenv("PATH", path.c_str(), 1);
+            setenv("STOMPATHON_CAMERA", cameraPath.c_str(), 1);
+            unsetenv("STOMPATHON_CAMERA_FPS");
+            FILE* out = std::freopen((dir + "/stdout").c_str(), "w", stdout);
+            (void)out;
+            execl(STOMPATHON_PATH, "stompathon", (char*)nullptr);
+            _exit(127);
+        }
+    }
+
+    ~Game() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        xdo("mouseup 1");
+        std::system(("rm -rf '" + dir + "'").c_str());
+    }
+
+    std::string console() const { return readFile(dir + "/stdout"); }
+    std::string settings() const { return readFile(dir + "/data/mySettings.xml"); }
+
+    bool running() {
+        return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0;
+    }
+
+private:
+    void linkDataFiles() {
+        DIR* data = opendir(DATA_DIR);
+        for (dirent* entry = data ? readdir(data) : nullptr; entry != nullptr; entry = readdir(data)) {
+            std::string name = entry->d_name;
+            if (name != "." && name != ".." && name != "server.xml" && name != "mySettings.xml") {
+                symlink((std::string(DATA_DIR) + "/" + name).c_str(), (dir + "/data/" + name).c_str());
+            }
+        }
+        if (data != nullptr) closedir(data);
+    }
+
+    std::string dir;
+    pid_t pid = -1;
+};
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        n++;
+    }
+    return n;
+}
+
+// ---- Places in the window --------------------------------------------------------
+
+const Box titleBox{18, 0, 300, 150};
+const Box practiceBox{350, 180, 639, 230};
+const Box competeBox{350, 280, 639, 330};
+const Box usernameLabelBox{300, 185, 420, 205};
+
+// The patches where they stand still, inside the camera picture.
+const Box redShoeBox = around(windowX(redShoeX), windowY(shoeRow), shoeHalfWidth, shoeHalfHeight);
+const Box blueShoeBox = around(windowX(blueShoeX), windowY(shoeRow), shoeHalfWidth, shoeHalfHeight);
+// The rows of the patches across the whole camera picture, wherever they swing.
+const Box shoeRows{pictureLeft, windowY(shoeRow - shoeHalfHeight), pictureLeft + 319, windowY(shoeRow + shoeHalfHeight)};
+// The block marks (circles of radius 5) on the patches' centres.
+const Box redBlockMark = around(windowX(redShoeX), windowY(shoeRow), 7, 7);
+const Box blueBlockMark = around(windowX(blueShoeX), windowY(shoeRow), 7, 7);
+// The running line between the patches, where neither circle reaches.
+const Box lineBetweenBlocks{windowX(redShoeX + shoeHalfWidth + 8), windowY(shoeRow) - 1,
+                            windowX(blueShoeX - shoeHalfWidth - 8), windowY(shoeRow) + 1};
+// The countdown digits and "GO!", right of the camera picture.
+const Box countdownBox{485, 180, 639, 250};
+
+// The winning screen: the photo, the camera picture doubled to fill the window,
+// puts the patches' rows at about 344 to 377; "You made it!" runs from x 20 along
+// a baseline at 80, right across the middle of the window where no other screen
+// has red; the finish text's first line sits at 180, left of the camera picture.
+const Box photoShoeRows{100, 336, 560, 386};
+const Box madeItMiddle{200, 30, 330, 90};
+const Box finishText{20, 150, 150, 215};
+
+bool cameraPictureShown(unsigned long window) {
+    Snapshot rows(window, shoeRows);
+    return rows.count(isShoeRed) > 200 && rows.count(isShoeBlue) > 200;
+}
+
+bool winningScreenShown(unsigned long window) {
+    Snapshot photo(window, photoShoeRows);
+    return photo.count(isShoeRed) > 800 && photo.count(isShoeBlue) > 800 &&
+           countIn(window, isPureRed, madeItMiddle) > 60 && countIn(window, isPureRed, finishText) > 20;
+}
+
+bool menuShown(unsigned long window) {
+    return countIn(window, isYellow, titleBox) > 100;
+}
+
+// Moves the pointer and waits until the window shows what the move should change.
+bool moveAndSee(unsigned long window, int x, int y, const ColourTest& test, Box box) {
+    return xdo("mousemove --window " + std::to_string(window) + " " + std::to_string(x) + " " + std::to_string(y)) &&
+           waitFor([&] { return countIn(window, test, box) > 30; });
+}
+
+bool clickAt(unsigned long window, int x, int y) {
+    return xdo("mousemove --window " + std::to_string(window) + " " + std::to_string(x) + " " + std::to_string(y) +
+               " click 1");
+}
+
+// Waits for the recording to come round to its still phase: the red patch's left
+// edge, seen moving (several changes within 300 ms), then back where it stands
+// still and unchanged for 400 ms. Returns soon after the still phase begins, so
+// SPACE pressed now leaves more than four seconds of standing still for the
+// colour measurement; false after the timeout.
+bool waitForStillPhase(unsigned long window, int timeoutMs) {
+    const int restingEdge = windowX(redShoeX - shoeHalfWidth);
+    std::deque<Clock::time_point> changes;
+    bool sawRunning = false;
+    int lastEdge = Snapshot(window, shoeRows).leftmost(isShoeRed);
+    Clock::time_point lastChange = Clock::now();
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        int edge = Snapshot(window, shoeRows).leftmost(isShoeRed);
+        auto now = Clock::now();
+        if (edge != lastEdge) {
+            lastEdge = edge;
+            lastChange = now;
+            changes.push_back(now);
+            while (now - changes.front() > std::chrono::milliseconds(300)) {
+                changes.pop_front();
+            }
+            sawRunning = sawRunning || changes.size() >= 4;
+        } else if (sawRunning && std::abs(edge - restingEdge) <= 3 &&
+                   now - lastChange >= std::chrono::milliseconds(400)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// One race on the running game's screen, from the first block click to the
+// click that leaves the winning screen. The screen must be showing the camera
+// picture with both blocks cleared.
+struct RaceTimes {
+    double spaceToWinningScreen = 0;    // seconds, as the test saw it
+};
+
+void runRace(unsigned long window, RaceTimes& times) {
+    ASSERT_TRUE(waitFor([&] { return cameraPictureShown(window); }, 10000)) << "no camera picture at (160, 20)";
+    EXPECT_EQ(countIn(window, isPureRed, countdownBox), 0) << "a countdown before SPACE";
+
+    EXPECT_EQ(countIn(window, isPureRed, redBlockMark) + countIn(window, isPureRed, blueBlockMark), 0)
+        << "block marks on the patches before any click";
+
+    // The first click places block two (blue), the second block one (red); their
+    // circles then stand on the patches' centres.
+    ASSERT_TRUE(clickAt(window, windowX(blueShoeX), windowY(shoeRow)));
+    ASSERT_TRUE(clickAt(window, windowX(redShoeX), windowY(shoeRow)));
+    EXPECT_TRUE(waitFor([&] {
+        return countIn(window, isPureRed, redBlockMark) > 5 && countIn(window, isPureRed, blueBlockMark) > 5;
+    })) << "no block marks where the blocks were clicked";
+
+    ASSERT_TRUE(waitForStillPhase(window, 2 * int((stillSeconds + runSeconds) * 1000) + 2000))
+        << "the camera picture never showed the patches running and then standing still";
+    EXPECT_GT(Snapshot(window, redShoeBox).count(isShoeRed), 300) << "the red patch is not where the camera has it";
+    EXPECT_GT(Snapshot(window, blueShoeBox).count(isShoeBlue), 300) << "the blue patch is not where the camera has it";
+    ASSERT_TRUE(xdo("key space"));
+    auto space = Clock::now();
+    EXPECT_TRUE(waitFor([&] { return countIn(window, isPureRed, countdownBox) > 50; }, 3000))
+        << "no countdown after SPACE";
+    EXPECT_TRUE(waitFor([&] { return countIn(window, isPureRed, lineBetweenBlocks) > 10; }, 10000))
+        << "no running line between the blocks after the countdown";
+
+    ASSERT_TRUE(waitFor([&] { return winningScreenShown(window); }, 45000))
+        << "no winning screen: photo shoes " << Snapshot(window, photoShoeRows).count(isShoeRed) << " red, "
+        << Snapshot(window, photoShoeRows).count(isShoeBlue) << " blue; red text "
+        << countIn(window, isPureRed, madeItMiddle) << " and " << countIn(window, isPureRed, finishText);
+    times.spaceToWinningScreen = secondsSince(space);
+    // The photo is one picture: it stands still while the recording runs on.
+    Snapshot photo(window, photoShoeRows);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Snapshot later(window, photoShoeRows);
+    EXPECT_EQ(photo.leftmost(isShoeRed), later.leftmost(isShoeRed)) << "the finish photo changes";
+    EXPECT_EQ(photo.leftmost(isShoeBlue), later.leftmost(isShoeBlue)) << "the finish photo changes";
+
+    ASSERT_TRUE(xdo("click 1"));
+    // Any report is sent inside the click, before the screen draws again.
+    ASSERT_TRUE(waitFor([&] { return cameraPictureShown(window) && countIn(window, isPureRed, madeItMiddle) == 0; }))
+        << "the winning screen stays after the click";
+}
+
+// The score as the game writes it: the finish time in whole milliseconds,
+// divided by 1000 in single precision, in a text stream's default float format.
+bool isScoreText(const std::string& score) {
+    if (!std::regex_match(score, std::regex("[0-9]+(\\.[0-9]*[1-9])?"))) {
+        return false;
+    }
+    long ms = std::lround(std::stod(score) * 1000);
+    std::ostringstream written;
+    written << float(ms) / 1000;
+    return written.str() == score;
+}
+
+// The hue and saturation stored for one shoe ("ONE" or "TWO") in the settings
+// file's colours; false when they are not there.
+bool storedColour(const std::string& settings, const std::string& shoe, double& hue, double& sat) {
+    std::smatch colours, values;
+    const std::string number = "\\s*([-+0-9.eE]+)\\s*";
+    if (!std::regex_search(settings, colours, std::regex("<COLORS>([\\s\\S]*)</COLORS>")) ||
+        !std::regex_search(colours[1].first, colours[1].second, values,
+                           std::regex("<" + shoe + ">\\s*<HUE>" + number + "</HUE>\\s*<SAT>" + number + "</SAT>"))) {
+        return false;
+    }
+    hue = std::atof(values[1].str().c_str());
+    sat = std::atof(values[2].str().c_str());
+    return true;
+}
+
+}  // namespace
+
+TEST(raceEndToEnd, ScoreTextIsTheDefaultFloatFormat) {
+    EXPECT_TRUE(isScoreText("12.345"));
+    EXPECT_TRUE(isScoreText("9"));
+    EXPECT_TRUE(isScoreText("9.5"));
+    EXPECT_FALSE(isScoreText("9.500"));
+    EXPECT_FALSE(isScoreText("9.50"));
+    EXPECT_FALSE(isScoreText("12.3456"));
+    EXPECT_FALSE(isScoreText("1.2e+01"));
+    EXPECT_FALSE(isScoreText(""));
+}
+
+TEST(raceEndToEnd, CompetitionRaceIsReportedOncePracticeRaceNever) {
+    ASSERT_NE(display, nullptr);
+    Recording recording;
+    ASSERT_TRUE(recording.made) << "the recording script failed";
+    ScoreServerStub server;
+    ASSERT_TRUE(server.running());
+    Game game(server.base("ok"), recording.path);
+
+    unsigned long window = 0;
+    ASSERT_TRUE(waitFor([&] { return (window = gameWindow()) != 0 && menuShown(window); }, 10000)) << "no menu drawn";
+
+    // Compete, log in as runner with password pw.
+    ASSERT_TRUE(moveAndSee(window, 300, 300, isBlack, competeBox)) << "Compete did not turn black";
+    ASSERT_TRUE(xdo("click 1"));
+    ASSERT_TRUE(moveAndSee(window, 300, 200, isPureRed, usernameLabelBox)) << "no login screen";
+    ASSERT_TRUE(xdo("click 1 key r u n n e r"));
+    ASSERT_TRUE(moveAndSee(window, 300, 230, isPureRed, {300, 205, 420, 225}));
+    ASSERT_TRUE(xdo("click 1 key p w"));
+    ASSERT_TRUE(moveAndSee(window, 300, 260, isPureRed, {550, 245, 639, 265}));
+    ASSERT_TRUE(xdo("click 1"));
+    const std::string auth = "/ok/report.php?action=auth&username=runner&password=pw";
+    ASSERT_TRUE(waitFor([&] { return game.console().find("1\n1\n") != std::string::npos; }))
+        << "no competition run announced:\n" << game.console();
+    ASSERT_EQ(server.requests(), std::vector<std::string>{auth});
+
+    RaceTimes competition;
+    ASSERT_NO_FATAL_FAILURE(runRace(window, competition)) << "competition race";
+
+    std::vector<std::string> requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u) << "not exactly one report after the winning click";
+    EXPECT_EQ(requests[0], auth);
+    std::smatch report;
+    const std::regex reportForm("/ok/report\\.php\\?action=report&username=runner&password=pw&score=(.*)");
+    ASSERT_TRUE(std::regex_match(requests[1], report, reportForm)) << requests[1];
+    std::string score = report[1];
+    EXPECT_TRUE(isScoreText(score)) << "score " << score;
+    // The race itself takes seconds: the recording cannot carry the runner over
+    // the track in under one, and the reported time, counted from "GO!", cannot
+    // be much longer than the test waited from SPACE to the winning screen.
+    double seconds = std::atof(score.c_str());
+    EXPECT_GT(seconds, 1.0) << "score " << score;
+    EXPECT_LT(seconds, 1.5 * competition.spaceToWinningScreen + 1) << "score " << score << " after "
+                                                                     << competition.spaceToWinningScreen << " s";
+    EXPECT_EQ(occurrences(game.console(), "submitting score...\n1\n"), 1u) << game.console();
+
+    // With no settings file at the start, the measurement under the blocks wrote
+    // one: block one stood on red (hue about 0), block two on blue (about 112).
+    double hue = -1, sat = -1;
+    EXPECT_TRUE(storedColour(game.settings(), "ONE", hue, sat) && (hue <= 8 || hue >= 172) && sat >= 150)
+        << "colour one hue " << hue << " sat " << sat << " in\n" << game.settings();
+    EXPECT_TRUE(storedColour(game.settings(), "TWO", hue, sat) && hue >= 104 && hue <= 120 && sat >= 150)
+        << "colour two hue " << hue << " sat " << sat << " in\n" << game.settings();
+
+    // back: the main menu, and from there a practice run.
+    ASSERT_TRUE(clickAt(window, 500, 450));
+    ASSERT_TRUE(waitFor([&] { return menuShown(window); })) << "back did not return to the menu";
+    ASSERT_TRUE(moveAndSee(window, 300, 200, isBlack, practiceBox)) << "Practice did not turn black";
+    std::size_t consoleBefore = game.console().size();
+    ASSERT_TRUE(xdo("click 1"));
+    ASSERT_TRUE(waitFor([&] { return ("\n" + game.console().substr(consoleBefore)).find("\n0\n") != std::string::npos; }))
+        << "no practice run announced:\n" << game.console();
+
+    RaceTimes practice;
+    ASSERT_NO_FATAL_FAILURE(runRace(window, practice)) << "practice race";
+    EXPECT_EQ(server.requests().size(), 2u) << "a practice run reported: " << server.requests().back();
+    EXPECT_EQ(occurrences(game.console(), "submitting score..."), 1u) << game.console();
+
+    ASSERT_TRUE(clickAt(window, 500, 450));
+    EXPECT_TRUE(waitFor([&] { return menuShown(window); })) << "back did not return to the menu";
+    EXPECT_TRUE(game.running());
+}
