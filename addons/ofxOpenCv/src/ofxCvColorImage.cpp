@@ -143,24 +143,15 @@ ofxCvColorImage& ofxCvColorImage::operator=(const ofxCvFloatImage& other) {
 }
 
 void ofxCvColorImage::operator-=(const ofxCvColorImage& other) {
-    if (sameSizeAs(other, "-=")) {
-        cv::subtract(image, other.image, tempImage);
-        swapTemp();
-    }
+    subtractImage(other);
 }
 
 void ofxCvColorImage::operator+=(const ofxCvColorImage& other) {
-    if (sameSizeAs(other, "+=")) {
-        cv::add(image, other.image, tempImage);
-        swapTemp();
-    }
+    addImage(other);
 }
 
 void ofxCvColorImage::operator*=(const ofxCvColorImage& other) {
-    if (sameSizeAs(other, "*=")) {
-        cv::multiply(image, other.image, tempImage, byteProductScale);
-        swapTemp();
-    }
+    multiplyImage(other, byteProductScale);
 }
 
 void ofxCvColorImage::draw(float x, float y) {

@@ -99,24 +99,15 @@ ofxCvFloatImage& ofxCvFloatImage::operator=(const ofxCvFloatImage& other) {
 }
 
 void ofxCvFloatImage::operator-=(const ofxCvFloatImage& other) {
-    if (sameSizeAs(other, "-=")) {
-        cv::subtract(image, other.image, tempImage);
-        swapTemp();
-    }
+    subtractImage(other);
 }
 
 void ofxCvFloatImage::operator+=(const ofxCvFloatImage& other) {
-    if (sameSizeAs(other, "+=")) {
-        cv::add(image, other.image, tempImage);
-        swapTemp();
-    }
+    addImage(other);
 }
 
 void ofxCvFloatImage::operator*=(const ofxCvFloatImage& other) {
-    if (sameSizeAs(other, "*=")) {
-        cv::multiply(image, other.image, tempImage, 1);
-        swapTemp();
-    }
+    multiplyImage(other, 1);
 }
 
 void ofxCvFloatImage::operator*=(float value) {

@@ -86,24 +86,15 @@ ofxCvGrayscaleImage& ofxCvGrayscaleImage::operator=(const ofxCvFloatImage& other
 }
 
 void ofxCvGrayscaleImage::operator-=(const ofxCvGrayscaleImage& other) {
-    if (sameSizeAs(other, "-=")) {
-        cv::subtract(image, other.image, tempImage);
-        swapTemp();
-    }
+    subtractImage(other);
 }
 
 void ofxCvGrayscaleImage::operator+=(const ofxCvGrayscaleImage& other) {
-    if (sameSizeAs(other, "+=")) {
-        cv::add(image, other.image, tempImage);
-        swapTemp();
-    }
+    addImage(other);
 }
 
 void ofxCvGrayscaleImage::operator*=(const ofxCvGrayscaleImage& other) {
-    if (sameSizeAs(other, "*=")) {
-        cv::multiply(image, other.image, tempImage, byteProductScale);
-        swapTemp();
-    }
+    multiplyImage(other, byteProductScale);
 }
 
 void ofxCvGrayscaleImage::operator&=(const ofxCvGrayscaleImage& other) {

@@ -292,3 +292,24 @@ void ofxCvImage::copyImageOf(const ofxCvImage& other) {
         other.image.copyTo(image);
     }
 }
+
+void ofxCvImage::subtractImage(const ofxCvImage& other) {
+    if (sameSizeAs(other, "-=")) {
+        cv::subtract(image, other.image, tempImage);
+        swapTemp();
+    }
+}
+
+void ofxCvImage::addImage(const ofxCvImage& other) {
+    if (sameSizeAs(other, "+=")) {
+        cv::add(image, other.image, tempImage);
+        swapTemp();
+    }
+}
+
+void ofxCvImage::multiplyImage(const ofxCvImage& other, double scale) {
+    if (sameSizeAs(other, "*=")) {
+        cv::multiply(image, other.image, tempImage, scale);
+        swapTemp();
+    }
+}

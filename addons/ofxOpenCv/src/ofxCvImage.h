@@ -92,4 +92,9 @@ protected:
     void copyRowsOut(const cv::Mat& from, unsigned char* target, int bytesPerRow) const;
     void drawThroughTexture(int glFormat, float x, float y, float w, float h);
     void copyImageOf(const ofxCvImage& other);      // for copy constructors: allocate at its size
+
+    // Arithmetic with a buffer of the same kind and size, through the scratch image
+    void subtractImage(const ofxCvImage& other);
+    void addImage(const ofxCvImage& other);
+    void multiplyImage(const ofxCvImage& other, double scale);   // products times scale
 };
