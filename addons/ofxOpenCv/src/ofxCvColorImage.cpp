@@ -40,17 +40,6 @@ void ofxCvColorImage::allocate(int w, int h) {
     allocateStorage(w, h, CV_8UC3, GL_RGB, channels, "ofxCvColorImage");
 }
 
-void ofxCvColorImage::resize(int w, int h) {
-    if (!holdsImage() || w <= 0 || h <= 0) {
-        return;
-    }
-    cv::Mat resized;
-    cv::resize(image, resized, cv::Size(w, h), 0, 0, cv::INTER_LINEAR);
-    clear();
-    allocate(w, h);
-    resized.copyTo(image);
-}
-
 void ofxCvColorImage::scaleIntoMe(const ofxCvColorImage& source, int interpolation) {
     scaleImageInto(source.image, *this, interpolation);
 }

@@ -13,7 +13,6 @@ public:
 
     // Storage
     void allocate(int w, int h) override;           // pixels of w * h * 3 bytes, texture GL_RGB
-    void resize(int w, int h);                      // bilinear; reallocates (and warns)
     void scaleIntoMe(const ofxCvColorImage& source, int interpolation);
                                                     // CV_INTER_NN..CV_INTER_AREA; another code prints
                                                     // one line and uses CV_INTER_NN; keeps own size

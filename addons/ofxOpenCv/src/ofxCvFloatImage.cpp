@@ -35,17 +35,6 @@ void ofxCvFloatImage::clear() {
     ofxCvImage::clear();
 }
 
-void ofxCvFloatImage::resize(int w, int h) {
-    if (!holdsImage() || w <= 0 || h <= 0) {
-        return;
-    }
-    cv::Mat resized;
-    cv::resize(image, resized, cv::Size(w, h), 0, 0, cv::INTER_LINEAR);
-    clear();
-    allocate(w, h);
-    resized.copyTo(image);
-}
-
 void ofxCvFloatImage::scaleIntoMe(const ofxCvFloatImage& source, int interpolation) {
     scaleImageInto(source.image, *this, interpolation);
 }

@@ -13,7 +13,6 @@ public:
     // Storage
     void allocate(int w, int h) override;           // also displayImage and floatPixels
     void clear() override;                          // releases displayImage and floatPixels too
-    void resize(int w, int h);                      // bilinear; reallocates (and warns)
     void scaleIntoMe(const ofxCvFloatImage& source, int interpolation);    // as the colour kind
 
     // Pixel access (rows top-down, packed)

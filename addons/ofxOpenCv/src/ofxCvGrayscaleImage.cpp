@@ -27,17 +27,6 @@ void ofxCvGrayscaleImage::allocate(int w, int h) {
     allocateStorage(w, h, CV_8UC1, GL_LUMINANCE, 1, "ofxCvGrayscaleImage");
 }
 
-void ofxCvGrayscaleImage::resize(int w, int h) {
-    if (!holdsImage() || w <= 0 || h <= 0) {
-        return;
-    }
-    cv::Mat resized;
-    cv::resize(image, resized, cv::Size(w, h), 0, 0, cv::INTER_LINEAR);
-    clear();
-    allocate(w, h);
-    resized.copyTo(image);
-}
-
 void ofxCvGrayscaleImage::scaleIntoMe(const ofxCvGrayscaleImage& source, int interpolation) {
     scaleImageInto(source.image, *this, interpolation);
 }

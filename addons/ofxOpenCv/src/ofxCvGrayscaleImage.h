@@ -11,7 +11,6 @@ public:
 
     // Storage
     void allocate(int w, int h) override;           // pixels of w * h bytes, texture GL_LUMINANCE
-    void resize(int w, int h);                      // bilinear; reallocates (and warns)
     void scaleIntoMe(const ofxCvGrayscaleImage& source, int interpolation);
                                                     // as the colour kind
     // Pixel access (1 byte a pixel, rows top-down, packed)

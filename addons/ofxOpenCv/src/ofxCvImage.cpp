@@ -313,3 +313,14 @@ void ofxCvImage::multiplyImage(const ofxCvImage& other, double scale) {
         swapTemp();
     }
 }
+
+void ofxCvImage::resize(int w, int h) {
+    if (!holdsImage() || w <= 0 || h <= 0) {
+        return;
+    }
+    cv::Mat resized;
+    cv::resize(image, resized, cv::Size(w, h), 0, 0, cv::INTER_LINEAR);
+    clear();
+    allocate(w, h);
+    resized.copyTo(image);
+}

@@ -23,6 +23,7 @@ public:
     virtual void clear();                           // releases the images and pixels; allocated stays
                                                     // true, so the next allocate warns
     virtual void setUseTexture(bool use);           // call before allocate
+    void resize(int w, int h);                      // bilinear; reallocates as the same kind (and warns)
 
     // Filling and scalar arithmetic (saturated for 8-bit kinds; all channels)
     virtual void set(int value);
