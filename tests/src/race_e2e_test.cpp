@@ -5,25 +5,17 @@
 // starting blocks on the patches and presses SPACE; the window's pixels, read
 // back from the X server, show the countdown, the running line and the winning
 // screen; the server's log shows what was reported.
+#include "gameUnderX.h"
 #include "scoreServerStub.h"
 
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdlib>
 #include <deque>
-#include <dirent.h>
-#include <fstream>
-#include <functional>
 #include <regex>
 #include <sstream>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -57,25 +49,6 @@ const int pictureTop = 20;
 
 // ---- Pixels ---------------------------------------------------------------------
 
-struct Rgb {
-    int r, g, b;
-};
-
-struct Box {
-    int left, top, right, bottom;   // window pixels, inclusive
-};
-
-using ColourTest = std::function<bool(Rgb)>;
-
-bool isPureRed(Rgb c) {
-    return c.r == 255 && c.g == 0 && c.b == 0;
-}
-bool isYellow(Rgb c) {
-    return c.r == 255 && c.g == 255 && c.b == 0;
-}
-bool isBlack(Rgb c) {
-    return c.r == 0 && c.g == 0 && c.b == 0;
-}
 // The patches' colours as the lossy recording gives them back: (230, 40, 40) and
 // (40, 90, 230) give or take a little; the drawn marks (pure red) are not shoes.
 bool isShoeRed(Rgb c) {
@@ -97,122 +70,18 @@ int windowY(int cameraY) {
     return cameraY + pictureTop;
 }
 
-// ---- The X server ----------------------------------------------------------------
-
-bool xdo(const std::string& args) {
-    return std::system(("timeout 10 xdotool " + args + " >/dev/null").c_str()) == 0;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Clock::now() < deadline) {
-        if (condition()) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(15));
-    }
-    return condition();
-}
+// ---- Time and the game's files ----------------------------------------------------
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// One connection for the whole run, so the X server never loses its last client
-// between two xdotool calls; a window that has just closed only fails a read.
-int ignoreXErrors(Display*, XErrorEvent*) {
-    return 0;
+// The settings file the game writes into its data/ (none at the start).
+std::string settings(const Game& game) {
+    return readFile(game.dataDir() + "/mySettings.xml");
 }
 
-Display* openDisplay() {
-    XSetErrorHandler(ignoreXErrors);
-    return XOpenDisplay(nullptr);
-}
-
-Display* const display = openDisplay();
-
-// The top-level 640 by 480 window under the pointer once it is moved into the
-// game window's area; 0 when there is none.
-unsigned long gameWindow() {
-    if (!xdo("mousemove 100 240")) {
-        return 0;
-    }
-    Window root, child = 0;
-    int rootX, rootY, x, y;
-    unsigned int mask;
-    XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y, &mask);
-    XWindowAttributes attributes;
-    if (child != 0 && (!XGetWindowAttributes(display, child, &attributes) || attributes.width != 640 ||
-                       attributes.height != 480)) {
-        child = 0;
-    }
-    return child;
-}
-
-// A box of the window as the screen shows it (read from the root window: the
-// game's window hangs over the screen's top-left edge, which a read of the
-// window itself refuses). Pixels off the screen are left out.
-class Snapshot {
-public:
-    Snapshot(unsigned long window, Box box) {
-        Window root = DefaultRootWindow(display), child;
-        int originX = 0, originY = 0;
-        XTranslateCoordinates(display, window, root, 0, 0, &originX, &originY, &child);
-        left = std::max(box.left + originX, 0);
-        top = std::max(box.top + originY, 0);
-        int right = std::min(box.right + originX, DisplayWidth(display, DefaultScreen(display)) - 1);
-        int bottom = std::min(box.bottom + originY, DisplayHeight(display, DefaultScreen(display)) - 1);
-        XImage* image = right < left || bottom < top ? nullptr
-            : XGetImage(display, root, left, top, right - left + 1, bottom - top + 1, AllPlanes, ZPixmap);
-        if (image == nullptr) {
-            return;
-        }
-        width = image->width;
-        height = image->height;
-        pixels.reserve(width * height);
-        for (int y = 0; y < height; y++) {
-            for (int x = 0; x < width; x++) {
-                unsigned long pixel = XGetPixel(image, x, y);
-                pixels.push_back({int((pixel >> 16) & 255), int((pixel >> 8) & 255), int(pixel & 255)});
-            }
-        }
-        XDestroyImage(image);
-        left -= originX;
-        top -= originY;
-    }
-
-    int count(const ColourTest& test) const {
-        return int(std::count_if(pixels.begin(), pixels.end(), test));
-    }
-
-    // The window column of the leftmost pixel that passes, -1 when none does.
-    int leftmost(const ColourTest& test) const {
-        int found = -1;
-        for (int y = 0; y < height; y++) {
-            for (int x = 0; x < width && (found < 0 || left + x < found); x++) {
-                if (test(pixels[y * width + x])) {
-                    found = left + x;
-                }
-            }
-        }
-        return found;
-    }
-
-private:
-    int left = 0, top = 0, width = 0, height = 0;   // window pixels of the read part
-    std::vector<Rgb> pixels;                        // row by row
-};
-
-int countIn(unsigned long window, const ColourTest& test, Box box) {
-    return Snapshot(window, box).count(test);
-}
-
-// ---- The recording and the game ------------------------------------------------
+// ---- The recording -----------------------------------------------------------------
 
 // A replay recording made by the project's script in a directory of its own.
 class Recording {
@@ -236,68 +105,6 @@ private:
     std::string dir;
 };
 
-// The game in a scratch directory with the recording as its camera; killed by
-// the destructor if still running.
-class Game {
-public:
-    Game(const std::string& serverUrl, const std::string& cameraPath) {
-        char dirTemplate[] = "/tmp/stompathon_race_XXXXXX";
-        dir = mkdtemp(dirTemplate);
-        mkdir((dir + "/data").c_str(), 0755);
-        mkdir((dir + "/bin").c_str(), 0755);
-        linkDataFiles();
-        std::ofstream(dir + "/data/server.xml")
-            << "<SERVER>\n    <URL>" << serverUrl << "</URL>\n    <SIGNUP>http://signup.example.test/</SIGNUP>\n</SERVER>\n";
-        // Nothing the test does opens a browser; a stray one must not start.
-        std::ofstream(dir + "/bin/xdg-open") << "#!/bin/sh\nexit 0\n";
-        chmod((dir + "/bin/xdg-open").c_str(), 0755);
-
-        pid = fork();
-        if (pid == 0) {
-            if (chdir(dir.c_str()) != 0) _exit(126);
-            std::string path = dir + "/bin:" + (std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
-            setenv("PATH", path.c_str(), 1);
-            setenv("STOMPATHON_CAMERA", cameraPath.c_str(), 1);
-            unsetenv("STOMPATHON_CAMERA_FPS");
-            FILE* out = std::freopen((dir + "/stdout").c_str(), "w", stdout);
-            (void)out;
-            execl(STOMPATHON_PATH, "stompathon", (char*)nullptr);
-            _exit(127);
-        }
-    }
-
-    ~Game() {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-        xdo("mouseup 1");
-        std::system(("rm -rf '" + dir + "'").c_str());
-    }
-
-    std::string console() const { return readFile(dir + "/stdout"); }
-    std::string settings() const { return readFile(dir + "/data/mySettings.xml"); }
-
-    bool running() {
-        return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0;
-    }
-
-private:
-    void linkDataFiles() {
-        DIR* data = opendir(DATA_DIR);
-        for (dirent* entry = data ? readdir(data) : nullptr; entry != nullptr; entry = readdir(data)) {
-            std::string name = entry->d_name;
-            if (name != "." && name != ".." && name != "server.xml" && name != "mySettings.xml") {
-                symlink((std::string(DATA_DIR) + "/" + name).c_str(), (dir + "/data/" + name).c_str());
-            }
-        }
-        if (data != nullptr) closedir(data);
-    }
-
-    std::string dir;
-    pid_t pid = -1;
-};
-
 std::size_t occurrences(const std::string& text, const std::string& part) {
     std::size_t n = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
@@ -307,11 +114,6 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
 }
 
 // ---- Places in the window --------------------------------------------------------
-
-const Box titleBox{18, 0, 300, 150};
-const Box practiceBox{350, 180, 639, 230};
-const Box competeBox{350, 280, 639, 330};
-const Box usernameLabelBox{300, 185, 420, 205};
 
 // The patches where they stand still, inside the camera picture.
 const Box redShoeBox = around(windowX(redShoeX), windowY(shoeRow), shoeHalfWidth, shoeHalfHeight);
@@ -348,17 +150,6 @@ bool winningScreenShown(unsigned long window) {
 
 bool menuShown(unsigned long window) {
     return countIn(window, isYellow, titleBox) > 100;
-}
-
-// Moves the pointer and waits until the window shows what the move should change.
-bool moveAndSee(unsigned long window, int x, int y, const ColourTest& test, Box box) {
-    return xdo("mousemove --window " + std::to_string(window) + " " + std::to_string(x) + " " + std::to_string(y)) &&
-           waitFor([&] { return countIn(window, test, box) > 30; });
-}
-
-bool clickAt(unsigned long window, int x, int y) {
-    return xdo("mousemove --window " + std::to_string(window) + " " + std::to_string(x) + " " + std::to_string(y) +
-               " click 1");
 }
 
 // Waits for the recording to come round to its still phase: the red patch's left
@@ -490,20 +281,13 @@ TEST(raceEndToEnd, CompetitionRaceIsReportedOncePracticeRaceNever) {
     ASSERT_TRUE(recording.made) << "the recording script failed";
     ScoreServerStub server;
     ASSERT_TRUE(server.running());
-    Game game(server.base("ok"), recording.path);
+    Game game(server.base("ok"), {{"STOMPATHON_CAMERA", recording.path}, {"STOMPATHON_CAMERA_FPS", ""}});
 
     unsigned long window = 0;
     ASSERT_TRUE(waitFor([&] { return (window = gameWindow()) != 0 && menuShown(window); }, 10000)) << "no menu drawn";
 
     // Compete, log in as runner with password pw.
-    ASSERT_TRUE(moveAndSee(window, 300, 300, isBlack, competeBox)) << "Compete did not turn black";
-    ASSERT_TRUE(xdo("click 1"));
-    ASSERT_TRUE(moveAndSee(window, 300, 200, isPureRed, usernameLabelBox)) << "no login screen";
-    ASSERT_TRUE(xdo("click 1 key r u n n e r"));
-    ASSERT_TRUE(moveAndSee(window, 300, 230, isPureRed, {300, 205, 420, 225}));
-    ASSERT_TRUE(xdo("click 1 key p w"));
-    ASSERT_TRUE(moveAndSee(window, 300, 260, isPureRed, {550, 245, 639, 265}));
-    ASSERT_TRUE(xdo("click 1"));
+    ASSERT_NO_FATAL_FAILURE(logIn(window, "r u n n e r", "p w"));
     const std::string auth = "/ok/report.php?action=auth&username=runner&password=pw";
     ASSERT_TRUE(waitFor([&] { return game.console().find("1\n1\n") != std::string::npos; }))
         << "no competition run announced:\n" << game.console();
@@ -532,10 +316,10 @@ TEST(raceEndToEnd, CompetitionRaceIsReportedOncePracticeRaceNever) {
     // With no settings file at the start, the measurement under the blocks wrote
     // one: block one stood on red (hue about 0), block two on blue (about 112).
     double hue = -1, sat = -1;
-    EXPECT_TRUE(storedColour(game.settings(), "ONE", hue, sat) && (hue <= 8 || hue >= 172) && sat >= 150)
-        << "colour one hue " << hue << " sat " << sat << " in\n" << game.settings();
-    EXPECT_TRUE(storedColour(game.settings(), "TWO", hue, sat) && hue >= 104 && hue <= 120 && sat >= 150)
-        << "colour two hue " << hue << " sat " << sat << " in\n" << game.settings();
+    EXPECT_TRUE(storedColour(settings(game), "ONE", hue, sat) && (hue <= 8 || hue >= 172) && sat >= 150)
+        << "colour one hue " << hue << " sat " << sat << " in\n" << settings(game);
+    EXPECT_TRUE(storedColour(settings(game), "TWO", hue, sat) && hue >= 104 && hue <= 120 && sat >= 150)
+        << "colour two hue " << hue << " sat " << sat << " in\n" << settings(game);
 
     // back: the main menu, and from there a practice run.
     ASSERT_TRUE(clickAt(window, 500, 450));
