@@ -9,6 +9,7 @@
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 // ---- File-level state -------------------------------------------------------
 
@@ -24,40 +25,26 @@ static std::tm localTimeNow() {
     return local;
 }
 
-// Runs in the grandchild: the URL goes to the desktop's handler as one argument,
-// never through a shell, with the standard streams detached from ours.
-static void execBrowserHandler(const std::string& url) {
+// Runs in the grandchild: the arguments go to the program as they are, never
+// through a shell, with the standard streams detached from ours. A failed exec
+// reports its errno through the pipe, which a successful one closes.
+static void execDetached(const std::vector<std::string>& arguments, int reportFd) {
     int devNull = open("/dev/null", O_RDWR);
     if (devNull >= 0) {
         dup2(devNull, STDIN_FILENO);
         dup2(devNull, STDOUT_FILENO);
         dup2(devNull, STDERR_FILENO);
     }
-    execlp("xdg-open", "xdg-open", url.c_str(), static_cast<char*>(nullptr));
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    int error = errno;
+    ssize_t written = write(reportFd, &error, sizeof(error));
+    (void)written;
     _exit(127);
-}
-
-// Double fork: the intermediate child exits at once and is reaped here, so the
-// handler (which may block until the browser closes) belongs to init and never
-// becomes our zombie.
-static void startDetached(const std::string& url) {
-    std::fflush(stdout);
-    pid_t child = fork();
-    if (child < 0) {
-        return;
-    }
-    if (child == 0) {
-        setsid();
-        signal(SIGCHLD, SIG_DFL);
-        pid_t grandchild = fork();
-        if (grandchild == 0) {
-            execBrowserHandler(url);
-        }
-        _exit(0);
-    }
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
 }
 
 // ---- Frame number -------------------------------------------------------------
@@ -144,12 +131,45 @@ std::string ofToString(int value) {
 
 // ---- Desktop ----------------------------------------------------------------------
 
+// Double fork: the intermediate child exits at once and is reaped here, so the
+// program (which may run as long as it likes) belongs to init and never
+// becomes our zombie.
+bool ofStartDetached(const std::vector<std::string>& arguments) {
+    if (arguments.empty()) {
+        return false;
+    }
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) {
+        return false;
+    }
+    std::fflush(stdout);
+    pid_t child = fork();
+    if (child == 0) {
+        setsid();
+        signal(SIGCHLD, SIG_DFL);
+        if (fork() == 0) {
+            execDetached(arguments, report[1]);
+        }
+        _exit(0);
+    }
+    close(report[1]);
+    int status = 0;
+    while (child > 0 && waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    int error = 0;
+    ssize_t got;
+    while ((got = read(report[0], &error, sizeof(error))) < 0 && errno == EINTR) {
+    }
+    close(report[0]);
+    return child > 0 && got == 0;
+}
+
 void ofLaunchBrowser(std::string url) {
     if (url.compare(0, 7, "http://") != 0) {
         std::printf("ofLaunchBrowser: url must begin http://\n");
         return;
     }
-    startDetached(url);
+    ofStartDetached({"xdg-open", url});
 }
 
 std::string ofGetVersionInfo() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Frame number (written by the frame runner after every displayed frame)
 void setFrameNum(int n);
@@ -29,4 +30,6 @@ std::string ofToString(int value);
 
 // Desktop
 void ofLaunchBrowser(std::string url);      // returns at once; only "http://" URLs are opened
+bool ofStartDetached(const std::vector<std::string>& arguments);   // program and its arguments, no shell;
+                                            // returns at once, false if it could not be started
 std::string ofGetVersionInfo();             // one line, ending with a line end

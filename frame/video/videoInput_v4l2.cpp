@@ -1,5 +1,7 @@
 #include "videoInput.h"
 
+#include "ofUtils.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -12,13 +14,9 @@
 #include <libv4lconvert.h>
 #include <linux/videodev2.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/mman.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 // ---- Helpers ----------------------------------------------------------------
 
@@ -67,21 +65,10 @@ static std::string captureCardName(const std::string& path) {
     return name;
 }
 
-// Reaps the panel on a short-lived thread of its own, so no zombie is left.
 static void startPanel(const std::string& path) {
-    const char* tool = "qv4l2";
-    std::string devArg = path;
-    char* argv[] = {const_cast<char*>(tool), const_cast<char*>("-d"), &devArg[0], nullptr};
-    pid_t child = 0;
-    if (posix_spawnp(&child, tool, nullptr, nullptr, argv, environ) != 0) {
+    if (!ofStartDetached({"qv4l2", "-d", path})) {
         videoInputPrint("SETUP: no camera control panel found - install qv4l2 to change camera settings\n");
-        return;
     }
-    std::thread([child] {
-        int status = 0;
-        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
 }
 
 // ---- The V4L2 source ------------------------------------------------------------

@@ -167,3 +167,12 @@ TEST_F(ofLaunchBrowserTest, RefusesUrlsNotBeginningWithHttp) {
     }
     EXPECT_EQ(waitForRecord(300), "") << "nothing may be opened";
 }
+
+TEST_F(ofLaunchBrowserTest, StartingAProgramReportsWhetherItRan) {
+    EXPECT_TRUE(ofStartDetached({"xdg-open", "http://127.0.0.1/"}));
+    EXPECT_EQ(waitForRecord(5000), "http://127.0.0.1/");
+    EXPECT_FALSE(ofStartDetached({"no-such-program-anywhere", "x"}));
+    EXPECT_FALSE(ofStartDetached({}));
+    int zombies = 0;
+    EXPECT_EQ(countChildren(zombies), 0);
+}
