@@ -84,12 +84,12 @@ int GlTest::countPixels(Rgb colour) {
     return count;
 }
 
-PixelBox GlTest::boundsOf(Rgb colour) {
-    std::vector<Rgb> pixels = readFrame();
+// Box around the pixels that match, all -1 when none does.
+static PixelBox boundsWhere(const std::vector<Rgb>& pixels, const std::function<bool(const Rgb&)>& matches) {
     PixelBox box{-1, -1, -1, -1};
     for (int y = 0; y < windowHeight; y++) {
         for (int x = 0; x < windowWidth; x++) {
-            if (pixels[y * windowWidth + x] != colour) {
+            if (!matches(pixels[y * windowWidth + x])) {
                 continue;
             }
             if (box.left < 0 || x < box.left) box.left = x;
@@ -99,6 +99,22 @@ PixelBox GlTest::boundsOf(Rgb colour) {
         }
     }
     return box;
+}
+
+PixelBox GlTest::boundsOf(Rgb colour) {
+    return boundsWhere(readFrame(), [colour](const Rgb& pixel) { return pixel == colour; });
+}
+
+PixelBox GlTest::drawnBounds() {
+    return boundsWhere(readFrame(), [](const Rgb& pixel) { return pixel != Rgb{0, 0, 0}; });
+}
+
+int GlTest::countOtherThan(Rgb first, Rgb second) {
+    int count = 0;
+    for (const Rgb& pixel : readFrame()) {
+        count += (pixel != first && pixel != second) ? 1 : 0;
+    }
+    return count;
 }
 
 std::vector<FeedbackPrimitive> GlTest::feedbackOf(const std::function<void()>& drawing) {

@@ -41,6 +41,8 @@ protected:
     Rgb pixelAt(int x, int y);              // window pixel, top-left origin
     int countPixels(Rgb colour);            // pixels of exactly this colour
     PixelBox boundsOf(Rgb colour);          // box around them; all -1 when there are none
+    PixelBox drawnBounds();                 // box around every pixel that is not black
+    int countOtherThan(Rgb first, Rgb second);  // pixels of neither colour (blended edges)
     std::vector<Rgb> readFrame();           // every pixel, rows top-down
 
     // The primitives a drawing sends to GL, drawing nothing.

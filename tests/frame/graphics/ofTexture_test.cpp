@@ -41,28 +41,12 @@ protected:
     }
     bool rectangle() const { return GetParam(); }
 
-    // Everything drawn that is not background.
-    PixelBox drawnArea() {
-        std::vector<Rgb> pixels = readFrame();
-        PixelBox box{-1, -1, -1, -1};
-        for (int y = 0; y < 480; y++) {
-            for (int x = 0; x < 640; x++) {
-                if (pixels[y * 640 + x] == black) continue;
-                if (box.left < 0 || x < box.left) box.left = x;
-                if (box.right < x) box.right = x;
-                if (box.top < 0) box.top = y;
-                box.bottom = y;
-            }
-        }
-        return box;
-    }
-
     void expectUprightQuadrants(int left, int top, int w, int h) {
         EXPECT_EQ(pixelAt(left, top), red) << "top-left corner";
         EXPECT_EQ(pixelAt(left + w - 1, top), green) << "top-right corner";
         EXPECT_EQ(pixelAt(left, top + h - 1), blue) << "bottom-left corner";
         EXPECT_EQ(pixelAt(left + w - 1, top + h - 1), white) << "bottom-right corner";
-        PixelBox box = drawnArea();
+        PixelBox box = drawnBounds();
         EXPECT_EQ(box.left, left);
         EXPECT_EQ(box.top, top);
         EXPECT_EQ(box.right, left + w - 1);
@@ -174,7 +158,7 @@ TEST_P(ofTextureTest, ScreenCopyIsDrawnUpright) {
     EXPECT_EQ(pixelAt(300, 200), red);
     EXPECT_EQ(pixelAt(331, 200), red);
     EXPECT_EQ(pixelAt(300, 221), blue);
-    PixelBox box = drawnArea();
+    PixelBox box = drawnBounds();
     EXPECT_EQ(box.left, 300);
     EXPECT_EQ(box.top, 200);
     EXPECT_EQ(box.right, 331);

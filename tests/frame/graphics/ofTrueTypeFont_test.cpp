@@ -54,21 +54,6 @@ static std::string damagedFontFile() {
 
 class ofTrueTypeFontTest : public GlTest {
 protected:
-    // Everything drawn that is not background; all -1 when nothing is.
-    PixelBox inkBounds() {
-        std::vector<Rgb> pixels = readFrame();
-        PixelBox box{-1, -1, -1, -1};
-        for (int i = 0; i < 640 * 480; i++) {
-            if (pixels[i] == black) continue;
-            int x = i % 640, y = i / 640;
-            if (box.left < 0 || x < box.left) box.left = x;
-            box.right = std::max(box.right, x);
-            if (box.top < 0) box.top = y;
-            box.bottom = y;
-        }
-        return box;
-    }
-
     std::vector<Rgb> drawn(ofTrueTypeFont& font, const std::string& text) {
         clearFrame();
         font.drawString(text, 50, 100);
@@ -93,10 +78,10 @@ TEST_F(ofTrueTypeFontTest, LineHeightFollowsTheSizeAndNewlinesMoveDownWholePixel
     EXPECT_EQ(small.stringHeight("H\nH") - small.stringHeight("H"), 17);
 
     big.drawString("H", 100, 100);
-    PixelBox one = inkBounds();
+    PixelBox one = drawnBounds();
     clearFrame();
     big.drawString("H\nH", 100, 100);
-    PixelBox two = inkBounds();
+    PixelBox two = drawnBounds();
     EXPECT_EQ(two.bottom - one.bottom, 68);
     EXPECT_EQ(two.top, one.top);
     EXPECT_EQ(two.left, one.left);
@@ -120,10 +105,10 @@ TEST_F(ofTrueTypeFontTest, SpaceAdvancesByTheBitmapWidthOfP) {
     EXPECT_FLOAT_EQ(led.x, plain.x + 2 * pWidth);
     EXPECT_FLOAT_EQ(led.width, plain.width);
     font.drawString("H", 100, 100);
-    PixelBox inkPlain = inkBounds();
+    PixelBox inkPlain = drawnBounds();
     clearFrame();
     font.drawString(" H", 100, 100);
-    EXPECT_EQ(inkBounds().left, inkPlain.left + pWidth);
+    EXPECT_EQ(drawnBounds().left, inkPlain.left + pWidth);
 
     expectSameBox(font.getStringBoundingBox("\n   ", 5, 5), ofRectangle(-1, -1, 0, 0));
 }
@@ -171,7 +156,7 @@ TEST_F(ofTrueTypeFontTest, InkSitsOnTheBaselineAtThePenInTheCurrentColour) {
 
     ofSetColor(40, 200, 120);
     font.drawString("H", 100, 200);
-    PixelBox ink = inkBounds();
+    PixelBox ink = drawnBounds();
     EXPECT_EQ(ink.bottom, 199) << "the last inked row is the one above the baseline";
     EXPECT_EQ(ink.top, 200 - h.bitmapTop);
     EXPECT_EQ(ink.left, 100 + h.bitmapLeft);
@@ -203,10 +188,10 @@ TEST_F(ofTrueTypeFontTest, OneBitGlyphsAreSharpAndSitWhereGreyOnesDo) {
     ASSERT_TRUE(grey.loaded && mono.loaded);
 
     grey.drawString("Hx", 100, 200);
-    PixelBox greyInk = inkBounds();
+    PixelBox greyInk = drawnBounds();
     clearFrame();
     mono.drawString("Hx", 100, 200);
-    PixelBox monoInk = inkBounds();
+    PixelBox monoInk = drawnBounds();
     EXPECT_NEAR(monoInk.left, greyInk.left, 1);
     EXPECT_NEAR(monoInk.top, greyInk.top, 1);
     EXPECT_NEAR(monoInk.right, greyInk.right, 1);
@@ -231,7 +216,7 @@ TEST_F(ofTrueTypeFontTest, FailuresLeaveTheFontUnloadedAndDrawingReportsIt) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Error : font not allocated -- line 429 in frame/graphics/ofTrueTypeFont.cpp\n"
               "Error : font not allocated -- line 281 in frame/graphics/ofTrueTypeFont.cpp\n");
-    EXPECT_EQ(inkBounds().left, -1) << "nothing drawn";
+    EXPECT_EQ(drawnBounds().left, -1) << "nothing drawn";
 }
 
 TEST_F(ofTrueTypeFontTest, GlyphsThatFailToLoadAreReportedAndLoadingGoesOn) {
@@ -245,7 +230,7 @@ TEST_F(ofTrueTypeFontTest, GlyphsThatFailToLoadAreReportedAndLoadingGoesOn) {
     EXPECT_NE(output.find("error with FT_Load_Glyph 0 \n"), std::string::npos) << output;
     EXPECT_NE(output.find("error with FT_Load_Glyph 94 \n"), std::string::npos) << output;
     font.drawString("Hello", 100, 100);
-    EXPECT_EQ(inkBounds().left, -1) << "failed glyphs draw nothing";
+    EXPECT_EQ(drawnBounds().left, -1) << "failed glyphs draw nothing";
 }
 
 // A copy would delete the same GL names twice; fonts move instead.
@@ -273,7 +258,7 @@ TEST_F(ofTrueTypeFontTest, GlyphTexturesHaveOneOwner) {
         third = std::move(second);
         EXPECT_FALSE(second.loaded);
         third.drawString("H", 100, 100);
-        EXPECT_GE(inkBounds().left, 0) << "the new owner draws";
+        EXPECT_GE(drawnBounds().left, 0) << "the new owner draws";
     }
     EXPECT_TRUE(allAlive(names, false)) << "released once, by the last owner's destructor";
 }
