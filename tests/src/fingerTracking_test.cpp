@@ -4,6 +4,7 @@
 // the game's pictures and font, so the settings file it writes is its own.
 #include "fingerTracking.h"
 #include "glTestWindow.h"
+#include "scratchFolder.h"
 #include "mainMenu.h"
 #include "scoreServerStub.h"
 #include "testApp.h"
@@ -76,8 +77,6 @@ protected:
     void SetUp() override {
         GlTest::SetUp();
         home = fs::current_path();
-        folder = fs::temp_directory_path() / ("stompathon_race_" + std::to_string(getpid()));
-        fs::remove_all(folder);
         fs::create_directories(folder / "data");
         for (const char* name : {"vag.ttf", "gameBackground.jpg", "track.jpg", "fingers.png", "menuBackground.jpg"}) {
             fs::copy_file(fs::path(DATA_DIR) / name, folder / "data" / name);
@@ -93,7 +92,6 @@ protected:
     void TearDown() override {
         restoreCameras();
         fs::current_path(home);
-        fs::remove_all(folder);
         GlTest::TearDown();
     }
 
@@ -167,7 +165,8 @@ protected:
         return n;
     }
 
-    fs::path home, folder;
+    ScratchFolder scratch{"stompathon_race"};
+    fs::path home, folder = scratch.path();
     testApp app;
     FingerTracking* game = nullptr;
     Patch one{100, 150, cv::Scalar(40, 90, 230)};

@@ -5,6 +5,7 @@
 // from the X server over one connection kept open for the whole run.
 #pragma once
 
+#include "scratchFolder.h"
 #include <functional>
 #include <string>
 #include <sys/types.h>
@@ -96,6 +97,7 @@ public:
 private:
     void linkDataFiles();
 
-    std::string dir;
+    ScratchFolder scratch{"stompathon_e2e"};
+    std::string dir = scratch.path();
     pid_t pid = -1;
 };

@@ -87,8 +87,6 @@ std::string settings(const Game& game) {
 class Recording {
 public:
     Recording() {
-        char dirTemplate[] = "/tmp/stompathon_race_rec_XXXXXX";
-        dir = mkdtemp(dirTemplate);
         path = dir + "/run.avi";
         std::ostringstream command;
         command << "timeout 60 /usr/bin/python3 '" << RECORDING_SCRIPT << "' '" << path << "' --size " << recordingSize
@@ -96,13 +94,13 @@ public:
                 << " --stride-period " << stridePeriod << " >/dev/null";
         made = std::system(command.str().c_str()) == 0 && access(path.c_str(), R_OK) == 0;
     }
-    ~Recording() { std::system(("rm -rf '" + dir + "'").c_str()); }
 
     bool made = false;
     std::string path;
 
 private:
-    std::string dir;
+    ScratchFolder scratch{"stompathon_race_rec"};
+    std::string dir = scratch.path();
 };
 
 std::size_t occurrences(const std::string& text, const std::string& part) {

@@ -1,4 +1,5 @@
 #include "ofxXmlSettings.h"
+#include "scratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -20,12 +21,7 @@ namespace {
 // A fresh directory per test, removed afterwards.
 class ofxXmlSettingsFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char name[] = "/tmp/xmlsettings-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+    void SetUp() override { ASSERT_FALSE(dir.empty()); }
     std::string path(const std::string& name) const { return dir + "/" + name; }
     std::vector<std::string> entries() const {
         std::vector<std::string> names;
@@ -35,7 +31,8 @@ protected:
         closedir(d);
         return names;
     }
-    std::string dir;
+    ScratchFolder scratch{"xmlsettings"};
+    std::string dir = scratch.path();
 };
 
 std::string readFile(const std::string& path) {

@@ -3,6 +3,8 @@
 // what reached the application. Needs an X display (Xvfb) and xdotool.
 #include <gtest/gtest.h>
 
+#include "scratchFolder.h"
+
 #include <X11/Xlib.h>
 #include <algorithm>
 #include <chrono>
@@ -113,8 +115,6 @@ class Probe {
 public:
     // holdInSetup: setup waits for go() (at most 5 s) before the main loop starts.
     explicit Probe(const std::vector<std::string>& extraEnv = {}, bool holdInSetup = false) {
-        char dirTemplate[] = "/tmp/runner_probe_XXXXXX";
-        dir = mkdtemp(dirTemplate) != nullptr ? dirTemplate : "/tmp";
         static int serial = 0;
         title = "runner-probe-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
 
@@ -148,9 +148,6 @@ public:
             waitpid(pid, nullptr, 0);
         }
         xdo("mouseup 1 mouseup 2 mouseup 3");
-        std::remove(logPath().c_str());
-        std::remove(goPath().c_str());
-        rmdir(dir.c_str());
     }
 
     bool started() const { return pid > 0; }
@@ -224,7 +221,8 @@ public:
 
 private:
     pid_t pid = -1;
-    std::string dir;
+    ScratchFolder scratch{"runner_probe"};
+    std::string dir = scratch.path();
 };
 
 // "mousemove --window W x y": window coordinates, translated by the X server.

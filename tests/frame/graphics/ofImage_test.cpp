@@ -1,4 +1,5 @@
 #include "glTestWindow.h"
+#include "scratchFolder.h"
 
 #include "ofGraphics.h"
 #include "ofImage.h"
@@ -15,15 +16,10 @@
 
 using Bytes = std::vector<unsigned char>;
 
-// A directory of its own for the files one test makes, removed afterwards.
-struct ScratchDir {
-    std::string path;
-    ScratchDir() {
-        char name[] = "/tmp/ofImageTest-XXXXXX";
-        path = mkdtemp(name) ? name : "/tmp";
-    }
-    ~ScratchDir() { std::filesystem::remove_all(path); }
-    std::string operator()(const std::string& file) const { return path + "/" + file; }
+// The files one test makes, named by dir("name").
+struct ScratchDir : ScratchFolder {
+    ScratchDir() : ScratchFolder("ofImageTest") {}
+    std::string operator()(const std::string& name) const { return file(name); }
 };
 
 // ImageMagick writes the test pictures from raw bytes and decodes them again

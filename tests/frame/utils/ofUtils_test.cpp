@@ -1,4 +1,5 @@
 #include "ofUtils.h"
+#include "scratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -85,8 +86,6 @@ TEST(ofUtils, VersionInfoIsOneLine) {
 class ofLaunchBrowserTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/launch-browser-XXXXXX";
-        folder = mkdtemp(pattern);
         record = folder + "/argument";
         std::ofstream script(folder + "/xdg-open");
         script << "#!/bin/sh\nprintf '%s' \"$1\" > " << record << ".part\n"
@@ -100,7 +99,6 @@ protected:
 
     void TearDown() override {
         setenv("PATH", savedPath.c_str(), 1);
-        std::system(("rm -rf " + folder).c_str());
     }
 
     // The recorded argument, or "" if none arrived within the wait.
@@ -140,7 +138,8 @@ protected:
         return children;
     }
 
-    std::string folder;
+    ScratchFolder scratch{"launch-browser"};
+    std::string folder = scratch.path();
     std::string record;
     std::string savedPath;
 };

@@ -1,4 +1,5 @@
 #include "glTestWindow.h"
+#include "scratchFolder.h"
 
 #include "ofGraphics.h"
 #include "ofVideoGrabber.h"
@@ -103,8 +104,6 @@ class ofVideoGrabberTest : public GlTest {
 protected:
     void SetUp() override {
         GlTest::SetUp();
-        folder = fs::temp_directory_path() / ("grabber_test_" + std::to_string(::getpid()));
-        fs::create_directories(folder);
         setenv("STOMPATHON_CAMERA_FPS", "60", 1);
         overrideCameras({});
     }
@@ -112,7 +111,6 @@ protected:
         restoreCameras();
         unsetenv("STOMPATHON_CAMERA");
         unsetenv("STOMPATHON_CAMERA_FPS");
-        fs::remove_all(folder);
         GlTest::TearDown();
     }
 
@@ -132,7 +130,8 @@ protected:
         return path;
     }
 
-    fs::path folder;
+    ScratchFolder scratch{"grabber_test"};
+    fs::path folder = scratch.path();
 };
 
 // ---- The replay camera through the grabber -------------------------------------------

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+// A folder of its own under the temporary directory for the files one test
+// makes, removed with everything in it when the object goes.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::string& prefix = "stompathon-test") {
+        std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+        folder = mkdtemp(&pattern[0]) != nullptr ? pattern : "";
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        if (!folder.empty()) {
+            std::filesystem::remove_all(folder, ignored);
+        }
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::string& path() const { return folder; }     // "" when it could not be made
+    std::string file(const std::string& name) const { return folder + "/" + name; }
+
+private:
+    std::string folder;
+};
