@@ -1,14 +1,18 @@
 # Two commands do all the set-up on a fresh Debian 12 machine:
 #   make run    installs missing packages, builds, starts the game
 #   make test   installs missing packages, builds, runs every test
+# and one more for hosting a competition on this machine:
+#   make server runs the score server in the foreground (SERVER_HOST:SERVER_PORT)
 
 BUILD_DIR := build
 JOBS := $(shell nproc)
+SERVER_HOST := 127.0.0.1
+SERVER_PORT := 8000
 # Tests draw with Mesa's software renderer into a virtual X display. It must not
 # reset when its last client leaves: a test starting just then would be refused.
 XVFB := xvfb-run -a -s "-screen 0 1024x768x24 -noreset"
 
-.PHONY: all deps build run test bench artwork clean
+.PHONY: all deps build run server test bench artwork clean
 
 all: build
 
@@ -19,8 +23,12 @@ build: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
+# The game, with the score server beside it when it should run on this machine.
 run: build
-	./$(BUILD_DIR)/stompathon
+	sh scripts/run-game.sh $(BUILD_DIR)
+
+server: deps
+	php -S $(SERVER_HOST):$(SERVER_PORT) -t server/public
 
 test: build
 	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS)

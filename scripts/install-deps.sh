@@ -11,6 +11,8 @@ libgtest-dev libbenchmark-dev
 xvfb xauth xdotool x11-utils imagemagick ffmpeg xdg-utils
 python3 python3-opencv python3-numpy
 fonts-comfortaa
+php-cli php-sqlite3
+chromium chromium-driver
 "
 
 missing=""

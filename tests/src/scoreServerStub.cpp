@@ -1,14 +1,13 @@
 #include "scoreServerStub.h"
 
-#include <arpa/inet.h>
+#include "loopback.h"
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,15 +71,6 @@ std::vector<std::string> ScoreServerStub::requests() const {
     return lines;
 }
 
-// The kernel hands out a free port, which is closed again before anyone connects.
 std::string ScoreServerStub::refusedBase() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof(address);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    close(fd);
-    return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
+    return "http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/";
 }
