@@ -27,8 +27,9 @@ build: deps
 run: build
 	sh scripts/run-game.sh $(BUILD_DIR)
 
+# Quiet: the request log would hold the passwords the game sends in URLs.
 server: deps
-	php -S $(SERVER_HOST):$(SERVER_PORT) -t server/public
+	php -q -S $(SERVER_HOST):$(SERVER_PORT) -t server/public
 
 test: build
 	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS)

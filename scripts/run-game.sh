@@ -27,16 +27,17 @@ answers() {
 server_pid=""
 if [ -n "$port" ] && ! answers "$port"; then
     log="$BUILD_DIR/score-server.log"
-    php -S "127.0.0.1:$port" -t server/public >> "$log" 2>&1 &
+    # Quiet: the request log would hold the passwords the game sends in URLs.
+    php -q -S "127.0.0.1:$port" -t server/public >> "$log" 2>&1 &
     server_pid=$!
-    trap 'kill "$server_pid" 2>/dev/null' EXIT
+    trap 'kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null' EXIT
     trap 'exit 130' INT TERM HUP
     tries=0
     while ! answers "$port" && [ $tries -lt 50 ]; do
         sleep 0.1
         tries=$((tries + 1))
     done
-    echo "score server: http://localhost:$port/ (log in $log, players in server/data/)"
+    echo "score server: http://localhost:$port/ (errors in $log, players in ${STOMPATHON_SCORES_DB:-server/data/scores.sqlite})"
 elif [ -n "$port" ]; then
     echo "score server: using the one that already answers at $url"
 else

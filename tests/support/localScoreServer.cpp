@@ -82,7 +82,7 @@ bool LocalScoreServer::start(int workers) {
         if (workers <= 1) {
             unsetenv("PHP_CLI_SERVER_WORKERS");
         }
-        execlp("php", "php", "-S", address.c_str(), "-t", SCORE_SERVER_PUBLIC_DIR, (char*)nullptr);
+        execlp("php", "php", "-q", "-S", address.c_str(), "-t", SCORE_SERVER_PUBLIC_DIR, (char*)nullptr);
         _exit(127);
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
