@@ -2,16 +2,15 @@
 // game when the game is set to a server on this machine that nobody runs yet,
 // and stops when the game ends. A stand-in game (a shell script in a scratch
 // build folder) asks the server once and ends with a status of its own.
+#include "commandOutput.h"
 #include "localScoreServer.h"
 #include "loopback.h"
 #include "scratchFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -37,15 +36,7 @@ public:
     std::string run(int& status) {
         std::string command = "cd '" + scratch.path() + "' && STOMPATHON_SCORES_DB='" + database() +
                               "' timeout 30 sh " SOURCE_DIR "/scripts/run-game.sh build 2>&1";
-        std::string output;
-        FILE* pipe = popen(command.c_str(), "r");
-        char chunk[512];
-        for (size_t n; pipe != nullptr && (n = fread(chunk, 1, sizeof(chunk), pipe)) > 0;) {
-            output.append(chunk, n);
-        }
-        int waitStatus = pipe != nullptr ? pclose(pipe) : -1;
-        status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
-        return output;
+        return commandOutput(command, &status);
     }
 
     std::string database() const { return scratch.file("scores.sqlite"); }

@@ -1,10 +1,10 @@
 #include "webDriver.h"
 
+#include "httpRequest.h"
 #include "loopback.h"
 
 #include <chrono>
 #include <csignal>
-#include <curl/curl.h>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
@@ -187,49 +187,10 @@ std::vector<unsigned char> fromBase64(const std::string& text) {
 
 // ---- HTTP and processes ----
 
-struct Reply {
-    long status = 0;
-    std::string body;
-    std::string failure;            // why no answer came
-};
-
-size_t appendTo(char* data, size_t size, size_t count, void* target) {
-    static_cast<std::string*>(target)->append(data, size * count);
-    return size * count;
-}
-
 // The default timeout lies past the page load and script timeouts the session
 // asks for, so the browser's own, clearer error comes first.
-Reply http(const std::string& method, const std::string& url, const std::string& body, long seconds = 40) {
-    Reply reply;
-    CURL* curl = curl_easy_init();
-    if (curl == nullptr) {
-        reply.failure = "libcurl did not start";
-        return reply;
-    }
-    curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json; charset=utf-8");
-    headers = curl_slist_append(headers, "Expect:");   // no 100-continue round trip
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendTo);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, seconds);
-    if (method == "POST") {
-        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, long(body.size()));
-    } else if (method != "GET") {
-        curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method.c_str());
-    }
-    CURLcode result = curl_easy_perform(curl);
-    if (result == CURLE_OK) {
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
-    } else {
-        reply.failure = curl_easy_strerror(result);
-    }
-    curl_slist_free_all(headers);
-    curl_easy_cleanup(curl);
-    return reply;
+HttpAnswer http(const std::string& method, const std::string& url, const std::string& body, long seconds = 40) {
+    return httpRequest(method, url, body, "application/json; charset=utf-8", seconds);
 }
 
 std::string fileText(const std::string& path) {
@@ -331,7 +292,7 @@ bool WebDriver::startDriver() {
             keeper = -1;            // the driver ended, its port taken perhaps
             return false;
         }
-        Reply reply = http("GET", status, "", 2);
+        HttpAnswer reply = http("GET", status, "", 2);
         if (reply.status == 200 && member(reply.body, "ready").value_or("") == "true") {
             port = candidate;
             return true;
@@ -351,7 +312,7 @@ void WebDriver::stopDriver() {
 }
 
 std::string WebDriver::command(const std::string& method, const std::string& path, const std::string& body) {
-    Reply reply = http(method, "http://127.0.0.1:" + std::to_string(port) + path, body);
+    HttpAnswer reply = http(method, "http://127.0.0.1:" + std::to_string(port) + path, body);
     std::string value = member(reply.body, "value").value_or("");
     if (reply.status == 200) {
         return value;

@@ -1,61 +1,17 @@
 #include "localScoreServer.h"
 
+#include "commandOutput.h"
 #include "loopback.h"
 #include "ofScraperWebConnection.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <curl/curl.h>
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-namespace {
-
-size_t appendTo(char* data, size_t size, size_t count, void* target) {
-    static_cast<std::string*>(target)->append(data, size * count);
-    return size * count;
-}
-
-HttpAnswer request(const std::string& url, const std::string* formFields) {
-    HttpAnswer answer;
-    CURL* curl = curl_easy_init();
-    if (curl == nullptr) {
-        return answer;
-    }
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendTo);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer.body);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    if (formFields != nullptr) {
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, formFields->c_str());
-    }
-    if (curl_easy_perform(curl) == CURLE_OK) {
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);
-    }
-    curl_easy_cleanup(curl);
-    return answer;
-}
-
-std::string commandOutput(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return output;
-    }
-    char chunk[4096];
-    for (size_t n; (n = fread(chunk, 1, sizeof(chunk), pipe)) > 0;) {
-        output.append(chunk, n);
-    }
-    pclose(pipe);
-    return output;
-}
-
-}  // namespace
 
 LocalScoreServer::LocalScoreServer(int workers) {
     // Another process may take the free port before PHP binds it: try again.
@@ -112,11 +68,11 @@ std::string LocalScoreServer::base() const {
 }
 
 HttpAnswer LocalScoreServer::get(const std::string& pathAndQuery) const {
-    return request(base() + pathAndQuery, nullptr);
+    return httpRequest("GET", base() + pathAndQuery);
 }
 
 HttpAnswer LocalScoreServer::post(const std::string& path, const std::string& formFields) const {
-    return request(base() + path, &formFields);
+    return httpRequest("POST", base() + path, formFields, "application/x-www-form-urlencoded");
 }
 
 HttpAnswer LocalScoreServer::signUp(const std::string& name, const std::string& password) const {

@@ -1,15 +1,10 @@
 #pragma once
 
+#include "httpRequest.h"
 #include "scratchFolder.h"
 
 #include <string>
 #include <sys/types.h>
-
-// One HTTP answer as a test sees it.
-struct HttpAnswer {
-    long status = 0;                    // 0 when no answer came
-    std::string body;
-};
 
 // The project's own score server (server/public run by PHP's built-in server)
 // on a free port of 127.0.0.1, with a database of its own in a scratch folder;
