@@ -12,19 +12,26 @@ SERVER_PORT := 8000
 # reset when its last client leaves: a test starting just then would be refused.
 XVFB := xvfb-run -a -s "-screen 0 1024x768x24 -noreset"
 
-.PHONY: all deps build run server test bench artwork clean
+.PHONY: all deps configure build game run server test bench artwork clean
 
 all: build
 
 deps:
 	sh scripts/install-deps.sh
 
-build: deps
+configure: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+# Everything: the game, the tests and the benchmarks.
+build: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
+# The game alone, which is all a player's first `make run` needs.
+game: configure
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target stompathon
+
 # The game, with the score server beside it when it should run on this machine.
-run: build
+run: game
 	sh scripts/run-game.sh $(BUILD_DIR)
 
 # Quiet: the request log would hold the passwords the game sends in URLs.

@@ -5,7 +5,7 @@
 #include "fingerTracking.h"
 #include "ofAppRunner.h"
 #include "shoeKeyingPath.h"
-#include "videoInput.h"
+#include "videoSource.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -59,7 +59,7 @@ static void ShoeKeyingWithBuffers(benchmark::State& state) {
 // A camera whose frames the benchmark hands over itself.
 static SampleGrabberCallback* benchFeed = nullptr;
 
-class BenchCamera : public videoSource {
+class BenchCamera : public VideoSource {
 public:
     int getWidth() const override { return 320; }
     int getHeight() const override { return 240; }
@@ -71,7 +71,7 @@ public:
 // to the camera is not timed.
 static void GameKeying(benchmark::State& state) {
     const int w = 320, h = 240;
-    overrideCameras({{"bench camera", [](int, int) { return std::unique_ptr<videoSource>(new BenchCamera()); }}});
+    overrideCameras({{"bench camera", [](int, int) { return std::unique_ptr<VideoSource>(new BenchCamera()); }}});
     static FingerTracking* game = new FingerTracking();    // kept, as the game keeps its screen
     game->shoeOne.hue = shoeOneBand.hue;
     game->shoeOne.sat = shoeOneBand.sat;

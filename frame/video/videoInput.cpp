@@ -1,5 +1,7 @@
 #include "videoInput.h"
 
+#include "videoSource.h"
+
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -17,7 +19,7 @@ static int comInitCount = 0;
 
 // Cameras chosen by a test instead of the machine's own
 static bool camerasOverridden = false;
-static std::vector<cameraEntry> overriddenCameras;
+static std::vector<CameraEntry> overriddenCameras;
 
 // ---- Helpers ----------------------------------------------------------------
 
@@ -35,9 +37,9 @@ static void copySwapped(const unsigned char* src, unsigned char* dst, int pixelC
     }
 }
 
-// ---- manualResetEvent ---------------------------------------------------------
+// ---- ManualResetEvent ---------------------------------------------------------
 
-void manualResetEvent::set() {
+void ManualResetEvent::set() {
     {
         std::lock_guard<std::mutex> guard(lock);
         signalled = true;
@@ -45,17 +47,17 @@ void manualResetEvent::set() {
     changed.notify_all();
 }
 
-void manualResetEvent::reset() {
+void ManualResetEvent::reset() {
     std::lock_guard<std::mutex> guard(lock);
     signalled = false;
 }
 
-bool manualResetEvent::isSet() {
+bool ManualResetEvent::isSet() {
     std::lock_guard<std::mutex> guard(lock);
     return signalled;
 }
 
-bool manualResetEvent::waitFor(int milliseconds) {
+bool ManualResetEvent::waitFor(int milliseconds) {
     std::unique_lock<std::mutex> guard(lock);
     return changed.wait_for(guard, std::chrono::milliseconds(milliseconds), [this] { return signalled; });
 }
@@ -88,22 +90,22 @@ int SampleGrabberCallback::SampleCB(double, const unsigned char* data, long leng
 
 // ---- Cameras ------------------------------------------------------------------
 
-std::vector<cameraEntry> findCameras() {
+std::vector<CameraEntry> findCameras() {
     if (camerasOverridden) {
         return overriddenCameras;
     }
-    std::vector<cameraEntry> cameras;
+    std::vector<CameraEntry> cameras;
     const char* replayPath = std::getenv("STOMPATHON_CAMERA");
     if (replayPath != nullptr && replayPath[0] != '\0') {
         cameras.push_back(replayCamera(replayPath));
     }
-    for (cameraEntry& camera : v4l2Cameras()) {
+    for (CameraEntry& camera : v4l2Cameras()) {
         cameras.push_back(std::move(camera));
     }
     return cameras;
 }
 
-void overrideCameras(std::vector<cameraEntry> cameras) {
+void overrideCameras(std::vector<CameraEntry> cameras) {
     overriddenCameras = std::move(cameras);
     camerasOverridden = true;
 }
@@ -126,51 +128,7 @@ void videoInputPrint(const char* format, ...) {
     std::fflush(stdout);
 }
 
-// ---- Sizes and formats ----------------------------------------------------------
-
-// The nearest size a range offers along one axis: clamped, then on the step grid.
-static int nearestOnAxis(int want, int lo, int hi, int step) {
-    if (want <= lo) return lo;
-    if (want >= hi) return hi;
-    if (step <= 0) return lo;
-    int below = lo + (want - lo) / step * step;
-    int above = below + step <= hi ? below + step : below;
-    return want - below <= above - want ? below : above;
-}
-
-frameSize closestFrameSize(const std::vector<frameSizeRange>& offered, int w, int h) {
-    frameSize best{0, 0};
-    long bestDistance = -1;
-    for (const frameSizeRange& range : offered) {
-        int cw = nearestOnAxis(w, range.minWidth, range.maxWidth, range.stepWidth);
-        int ch = nearestOnAxis(h, range.minHeight, range.maxHeight, range.stepHeight);
-        long dw = cw - w, dh = ch - h;
-        long distance = dw * dw + dh * dh;
-        if (bestDistance < 0 || distance < bestDistance) {
-            best = {cw, ch};
-            bestDistance = distance;
-        }
-    }
-    return best;
-}
-
-std::string fourccName(uint32_t fourcc) {
-    std::string name;
-    for (int i = 0; i < 4; i++) {
-        char c = static_cast<char>((fourcc >> (8 * i)) & 0xff);
-        if (c != ' ' && c != '\0') {
-            name += c;
-        }
-    }
-    return name;
-}
-
-void packRowsBottomUp(const unsigned char* src, int stride, int w, int h, unsigned char* dst) {
-    size_t rowBytes = static_cast<size_t>(w) * 3;
-    for (int y = 0; y < h; y++) {
-        std::memcpy(dst + static_cast<size_t>(h - 1 - y) * rowBytes, src + static_cast<size_t>(y) * stride, rowBytes);
-    }
-}
+// ---- Console lines of the sources ----------------------------------------------
 
 void printSizeChoice(int w, int h, int chosenW, int chosenH) {
     if (chosenW != w || chosenH != h) {
@@ -261,7 +219,7 @@ void videoInput::setUseCallback(bool useCallback) {
 // ---- videoInput: devices ------------------------------------------------------------
 
 int videoInput::listDevices(bool silent) {
-    std::vector<cameraEntry> cameras = findCameras();
+    std::vector<CameraEntry> cameras = findCameras();
     devicesFound = static_cast<int>(cameras.size());
     if (silent) {
         return devicesFound;
@@ -288,7 +246,7 @@ bool videoInput::setupDevice(int device, int w, int h) {
         videoInputPrint("SETUP: device[%i] is already set up - stop it first\n", device);
         return false;
     }
-    std::vector<cameraEntry> cameras = findCameras();
+    std::vector<CameraEntry> cameras = findCameras();
     devicesFound = static_cast<int>(cameras.size());
     if (device >= devicesFound) {
         videoInputPrint("SETUP: device[%i] not found - you have %i devices available\n", device, devicesFound);

@@ -20,16 +20,15 @@
 #include <array>
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-struct v4lconvert_data;
+class VideoSource;
 
 // A manual-reset event: stays signalled until reset.
-class manualResetEvent {
+class ManualResetEvent {
 public:
     void set();
     void reset();
@@ -55,51 +54,8 @@ public:
     std::vector<unsigned char> frameBuffer; // the untaken frame, frameBytes long
     bool newFrame = false;                  // guarded by frameLock; cleared by the consumer
     std::mutex frameLock;
-    manualResetEvent frameEvent;            // signalled while a frame waits to be taken
+    ManualResetEvent frameEvent;            // signalled while a frame waits to be taken
 };
-
-// One camera being captured: opened at a size, then delivering on its own thread.
-class videoSource {
-public:
-    virtual ~videoSource() = default;       // stops the thread and releases the camera
-    virtual int getWidth() const = 0;
-    virtual int getHeight() const = 0;
-    virtual void start(SampleGrabberCallback* callback) = 0;  // frames flow from now on
-    virtual void showSettings() = 0;        // returns at once; one line when there is none
-};
-
-// A camera that can be listed and opened. open returns null after printing its
-// own line when the camera cannot be opened.
-struct cameraEntry {
-    std::string name;
-    std::function<std::unique_ptr<videoSource>(int w, int h)> open;
-};
-
-// Cameras
-std::vector<cameraEntry> findCameras();     // the replay camera when set, then the V4L2 ones
-std::vector<cameraEntry> v4l2Cameras();     // capture nodes in /dev, by node number
-cameraEntry replayCamera(const std::string& path);   // a video file or image-sequence pattern
-void overrideCameras(std::vector<cameraEntry> cameras);   // tests: these instead of findCameras
-void restoreCameras();
-
-// Console
-void videoInputPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));  // one of this layer's lines; nothing when not verbose
-
-// Sizes and formats (V4L2 bookkeeping, usable without a camera)
-struct frameSizeRange {                     // a discrete size has min == max and step 0
-    int minWidth, maxWidth, stepWidth;
-    int minHeight, maxHeight, stepHeight;
-};
-struct frameSize {
-    int width, height;
-};
-frameSize closestFrameSize(const std::vector<frameSizeRange>& offered, int w, int h);  // {0, 0} if none
-std::vector<frameSizeRange> offeredFrameSizes(v4lconvert_data* convert);  // sizes of the converted output
-uint32_t nativeFormatFor(v4lconvert_data* convert, int w, int h);  // what the camera sends; 0 if none
-std::string fourccName(uint32_t fourcc);    // "YUYV", "MJPG", ...
-void packRowsBottomUp(const unsigned char* src, int stride, int w, int h, unsigned char* dst);
-void printSizeChoice(int w, int h, int chosenW, int chosenH);  // the "not supported closest" line
-void printMediaType(const std::string& nativeName);  // "BGR24" means no conversion
 
 // The state of one device slot; an empty record when not open.
 class videoDevice {
@@ -115,7 +71,7 @@ public:
     bool readyToCapture = false;
     std::vector<unsigned char> devicePixels;  // the last frame taken, top-down RGB when flipped
     std::unique_ptr<SampleGrabberCallback> sgCallback;
-    std::unique_ptr<videoSource> source;
+    std::unique_ptr<VideoSource> source;
 };
 
 class videoInput {

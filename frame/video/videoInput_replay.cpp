@@ -1,4 +1,4 @@
-#include "videoInput.h"
+#include "videoSource.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -37,10 +37,10 @@ static double replayRate(cv::VideoCapture& recording) {
 
 namespace {
 
-class replaySource : public videoSource {
+class ReplaySource : public VideoSource {
 public:
-    explicit replaySource(std::string filePath) : path(std::move(filePath)) {}
-    ~replaySource() override;
+    explicit ReplaySource(std::string filePath) : path(std::move(filePath)) {}
+    ~ReplaySource() override;
     bool open(int w, int h);
     int getWidth() const override { return width; }
     int getHeight() const override { return height; }
@@ -64,7 +64,7 @@ private:
     std::thread thread;
 };
 
-replaySource::~replaySource() {
+ReplaySource::~ReplaySource() {
     {
         std::lock_guard<std::mutex> guard(stopLock);
         stopping = true;
@@ -75,7 +75,7 @@ replaySource::~replaySource() {
     }
 }
 
-bool replaySource::open(int w, int h) {
+bool ReplaySource::open(int w, int h) {
     // A missing file gets our one line, before the video reader tries each of its
     // back ends on it and logs their complaints.
     bool pattern = path.find('%') != std::string::npos;
@@ -94,15 +94,15 @@ bool replaySource::open(int w, int h) {
     return true;
 }
 
-void replaySource::start(SampleGrabberCallback* callback) {
+void ReplaySource::start(SampleGrabberCallback* callback) {
     thread = std::thread([this, callback] { playLoop(callback); });
 }
 
-void replaySource::showSettings() {
+void ReplaySource::showSettings() {
     videoInputPrint("SETUP: the replay camera has no settings\n");
 }
 
-bool replaySource::readLooping(cv::Mat& frame) {
+bool ReplaySource::readLooping(cv::Mat& frame) {
     if (recording.read(frame) && !frame.empty()) {
         return true;
     }
@@ -112,7 +112,7 @@ bool replaySource::readLooping(cv::Mat& frame) {
 
 // One frame per period, paced against a clock so the rate does not drift; a
 // late frame does not cause a burst.
-void replaySource::playLoop(SampleGrabberCallback* callback) {
+void ReplaySource::playLoop(SampleGrabberCallback* callback) {
     auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(1.0 / framesPerSecond));
     auto due = std::chrono::steady_clock::now();
@@ -147,9 +147,9 @@ void replaySource::playLoop(SampleGrabberCallback* callback) {
 
 // ---- Cameras ------------------------------------------------------------------
 
-cameraEntry replayCamera(const std::string& path) {
-    return {baseName(path), [path](int w, int h) -> std::unique_ptr<videoSource> {
-                auto source = std::make_unique<replaySource>(path);
+CameraEntry replayCamera(const std::string& path) {
+    return {baseName(path), [path](int w, int h) -> std::unique_ptr<VideoSource> {
+                auto source = std::make_unique<ReplaySource>(path);
                 if (!source->open(w, h)) {
                     return nullptr;
                 }

@@ -1,4 +1,5 @@
-#include "videoInput.h"
+#include "videoSource.h"
+#include "v4l2Formats.h"
 
 #include "ofUtils.h"
 
@@ -75,15 +76,15 @@ static void startPanel(const std::string& path) {
 
 namespace {
 
-struct mappedBuffer {
+struct MappedBuffer {
     void* start = MAP_FAILED;
     size_t length = 0;
 };
 
-class v4l2Source : public videoSource {
+class V4l2Source : public VideoSource {
 public:
-    explicit v4l2Source(std::string nodePath) : path(std::move(nodePath)) {}
-    ~v4l2Source() override;
+    explicit V4l2Source(std::string nodePath) : path(std::move(nodePath)) {}
+    ~V4l2Source() override;
     bool open(int w, int h);
     int getWidth() const override { return width; }
     int getHeight() const override { return height; }
@@ -103,13 +104,13 @@ private:
     int height = 0;
     int stride = 0;                         // bytes per row as the driver lays them out
     bool streaming = false;
-    std::vector<mappedBuffer> buffers;
+    std::vector<MappedBuffer> buffers;
     std::vector<unsigned char> packed;      // one frame bottom-up, rows packed
     std::atomic<bool> stopping{false};
     std::thread thread;
 };
 
-v4l2Source::~v4l2Source() {
+V4l2Source::~V4l2Source() {
     stopping = true;
     if (thread.joinable()) {
         thread.join();
@@ -118,7 +119,7 @@ v4l2Source::~v4l2Source() {
         v4l2_buf_type type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         xioctl(fd, VIDIOC_STREAMOFF, &type);
     }
-    for (mappedBuffer& buffer : buffers) {
+    for (MappedBuffer& buffer : buffers) {
         if (buffer.start != MAP_FAILED) {
             v4l2_munmap(buffer.start, buffer.length);
         }
@@ -128,12 +129,12 @@ v4l2Source::~v4l2Source() {
     }
 }
 
-bool v4l2Source::fail(const char* what) {
+bool V4l2Source::fail(const char* what) {
     videoInputPrint("SETUP: %s failed on %s: %s\n", what, path.c_str(), std::strerror(errno));
     return false;
 }
 
-bool v4l2Source::open(int w, int h) {
+bool V4l2Source::open(int w, int h) {
     fd = v4l2_open(path.c_str(), O_RDWR | O_NONBLOCK);
     if (fd < 0) {
         return fail("opening the camera");
@@ -151,9 +152,9 @@ bool v4l2Source::open(int w, int h) {
 }
 
 // Asks for the offered size closest to w by h, in BGR24 (converted by libv4l2).
-bool v4l2Source::chooseFormat(int w, int h) {
+bool V4l2Source::chooseFormat(int w, int h) {
     v4lconvert_data* convert = v4lconvert_create(fd);
-    frameSize chosen = closestFrameSize(offeredFrameSizes(convert), w, h);
+    FrameSize chosen = closestFrameSize(offeredFrameSizes(convert), w, h);
     if (chosen.width == 0) {
         chosen = {w, h};
     }
@@ -178,7 +179,7 @@ bool v4l2Source::chooseFormat(int w, int h) {
     return true;
 }
 
-bool v4l2Source::mapBuffers() {
+bool V4l2Source::mapBuffers() {
     v4l2_requestbuffers request{};
     request.count = 4;
     request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
@@ -204,12 +205,12 @@ bool v4l2Source::mapBuffers() {
     return true;
 }
 
-void v4l2Source::start(SampleGrabberCallback* callback) {
+void V4l2Source::start(SampleGrabberCallback* callback) {
     thread = std::thread([this, callback] { captureLoop(callback); });
 }
 
 // Ends on the first error with one line; the grabber keeps its last picture.
-void v4l2Source::captureLoop(SampleGrabberCallback* callback) {
+void V4l2Source::captureLoop(SampleGrabberCallback* callback) {
     while (!stopping) {
         pollfd waiting{fd, POLLIN, 0};
         int ready = poll(&waiting, 1, 200);
@@ -223,7 +224,7 @@ void v4l2Source::captureLoop(SampleGrabberCallback* callback) {
     }
 }
 
-bool v4l2Source::deliverOne(SampleGrabberCallback* callback) {
+bool V4l2Source::deliverOne(SampleGrabberCallback* callback) {
     v4l2_buffer buffer{};
     buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     buffer.memory = V4L2_MEMORY_MMAP;
@@ -243,15 +244,15 @@ bool v4l2Source::deliverOne(SampleGrabberCallback* callback) {
 
 // ---- Cameras ------------------------------------------------------------------
 
-std::vector<cameraEntry> v4l2Cameras() {
-    std::vector<cameraEntry> cameras;
+std::vector<CameraEntry> v4l2Cameras() {
+    std::vector<CameraEntry> cameras;
     for (const std::string& path : videoNodes()) {
         std::string name = captureCardName(path);
         if (name.empty()) {
             continue;
         }
-        cameras.push_back({name, [path](int w, int h) -> std::unique_ptr<videoSource> {
-                               auto source = std::make_unique<v4l2Source>(path);
+        cameras.push_back({name, [path](int w, int h) -> std::unique_ptr<VideoSource> {
+                               auto source = std::make_unique<V4l2Source>(path);
                                if (!source->open(w, h)) {
                                    return nullptr;
                                }
@@ -259,48 +260,4 @@ std::vector<cameraEntry> v4l2Cameras() {
                            }});
     }
     return cameras;
-}
-
-// ---- Sizes and formats ----------------------------------------------------------
-
-std::vector<frameSizeRange> offeredFrameSizes(v4lconvert_data* convert) {
-    std::vector<frameSizeRange> sizes;
-    if (convert == nullptr) {
-        return sizes;
-    }
-    for (uint32_t i = 0;; i++) {
-        v4l2_frmsizeenum size{};
-        size.index = i;
-        size.pixel_format = V4L2_PIX_FMT_BGR24;
-        if (v4lconvert_enum_framesizes(convert, &size) < 0) {
-            break;
-        }
-        if (size.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
-            int w = static_cast<int>(size.discrete.width), h = static_cast<int>(size.discrete.height);
-            sizes.push_back({w, w, 0, h, h, 0});
-            continue;
-        }
-        const v4l2_frmsize_stepwise& s = size.stepwise;
-        sizes.push_back({static_cast<int>(s.min_width), static_cast<int>(s.max_width), static_cast<int>(s.step_width),
-                         static_cast<int>(s.min_height), static_cast<int>(s.max_height),
-                         static_cast<int>(s.step_height)});
-        break;
-    }
-    return sizes;
-}
-
-uint32_t nativeFormatFor(v4lconvert_data* convert, int w, int h) {
-    if (convert == nullptr) {
-        return 0;
-    }
-    v4l2_format wanted{}, native{};
-    wanted.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    wanted.fmt.pix.width = static_cast<uint32_t>(w);
-    wanted.fmt.pix.height = static_cast<uint32_t>(h);
-    wanted.fmt.pix.pixelformat = V4L2_PIX_FMT_BGR24;
-    wanted.fmt.pix.field = V4L2_FIELD_ANY;
-    if (v4lconvert_try_format(convert, &wanted, &native) < 0) {
-        return 0;
-    }
-    return native.fmt.pix.pixelformat;
 }

@@ -8,7 +8,7 @@
 #include "mainMenu.h"
 #include "scoreServerStub.h"
 #include "testApp.h"
-#include "videoInput.h"
+#include "videoSource.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -38,7 +38,7 @@ struct CameraFeed {
 };
 CameraFeed feed;
 
-class TestCamera : public videoSource {
+class TestCamera : public VideoSource {
 public:
     int getWidth() const override { return 320; }
     int getHeight() const override { return 240; }
@@ -46,8 +46,8 @@ public:
     void showSettings() override { feed.settingsShown++; }
 };
 
-cameraEntry testCamera() {
-    return {"test camera", [](int, int) { return std::unique_ptr<videoSource>(new TestCamera()); }};
+CameraEntry testCamera() {
+    return {"test camera", [](int, int) { return std::unique_ptr<VideoSource>(new TestCamera()); }};
 }
 
 // A 20 by 12 patch; its region's centroid is (left + 9, top + 5).
@@ -95,7 +95,7 @@ protected:
         GlTest::TearDown();
     }
 
-    virtual std::vector<cameraEntry> cameras() { return {testCamera()}; }
+    virtual std::vector<CameraEntry> cameras() { return {testCamera()}; }
 
     void enterGame(bool compete) {
         app.bCompeteMode = compete;
@@ -177,7 +177,7 @@ protected:
 
 class RaceScreenWithoutCamera : public RaceScreen {
 protected:
-    std::vector<cameraEntry> cameras() override { return {}; }
+    std::vector<CameraEntry> cameras() override { return {}; }
 };
 
 const PixelBox countdownArea{500, 180, 639, 250};

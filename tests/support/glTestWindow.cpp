@@ -8,10 +8,6 @@
 static const int windowWidth = 640;
 static const int windowHeight = 480;
 
-std::ostream& operator<<(std::ostream& out, const Rgb& colour) {
-    return out << "(" << colour.r << ", " << colour.g << ", " << colour.b << ")";
-}
-
 static void openWindowOnce() {
     static bool opened = false;
     if (!opened) {
@@ -76,10 +72,13 @@ std::vector<Rgb> GlTest::readFrame() {
     return pixels;
 }
 
-int GlTest::countPixels(Rgb colour) {
+int GlTest::countPixels(Rgb colour, PixelBox within) {
+    std::vector<Rgb> pixels = readFrame();
     int count = 0;
-    for (const Rgb& pixel : readFrame()) {
-        count += pixel == colour ? 1 : 0;
+    for (int y = within.top; y <= within.bottom; y++) {
+        for (int x = within.left; x <= within.right; x++) {
+            count += pixels[y * windowWidth + x] == colour ? 1 : 0;
+        }
     }
     return count;
 }

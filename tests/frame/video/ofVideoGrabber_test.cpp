@@ -3,7 +3,7 @@
 
 #include "ofGraphics.h"
 #include "ofVideoGrabber.h"
-#include "videoInput.h"
+#include "videoSource.h"
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>

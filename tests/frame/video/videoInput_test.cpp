@@ -1,5 +1,6 @@
 #include "ofVideoGrabber.h"
-#include "videoInput.h"
+#include "videoSource.h"
+#include "v4l2Formats.h"
 
 #include <gtest/gtest.h>
 #include <libv4lconvert.h>
@@ -17,7 +18,7 @@ using Bytes = std::vector<unsigned char>;
 
 // A camera driven by the test: frames are handed over when the test says so,
 // from the test's own thread, through the same callback the real sources use.
-class testSource : public videoSource {
+class testSource : public VideoSource {
 public:
     testSource(int w, int h) : width(w), height(h) {}
     int getWidth() const override { return width; }
@@ -74,13 +75,13 @@ protected:
     // Installs test cameras of these sizes; sources[i] is set when camera i opens.
     void installCameras(std::vector<std::pair<int, int>> sizes) {
         sources.assign(sizes.size(), nullptr);
-        std::vector<cameraEntry> cameras;
+        std::vector<CameraEntry> cameras;
         for (size_t i = 0; i < sizes.size(); i++) {
             auto size = sizes[i];
             cameras.push_back({"test camera " + std::to_string(i), [this, i, size](int, int) {
                                    auto source = std::make_unique<testSource>(size.first, size.second);
                                    sources[i] = source.get();
-                                   return std::unique_ptr<videoSource>(std::move(source));
+                                   return std::unique_ptr<VideoSource>(std::move(source));
                                }});
         }
         overrideCameras(cameras);
@@ -280,18 +281,18 @@ TEST_F(videoInputTest, ListingFramesNamesBetweenDashLines) {
 // ---- V4L2 bookkeeping, without a camera ------------------------------------------------
 
 TEST(v4l2Sizes, ClosestSizeFromDiscreteAndStepwiseLists) {
-    std::vector<frameSizeRange> discrete = {
+    std::vector<FrameSizeRange> discrete = {
         {640, 640, 0, 480, 480, 0}, {352, 352, 0, 288, 288, 0}, {160, 160, 0, 120, 120, 0}};
     EXPECT_EQ(352, closestFrameSize(discrete, 320, 240).width);
     EXPECT_EQ(288, closestFrameSize(discrete, 320, 240).height);
     EXPECT_EQ(640, closestFrameSize(discrete, 1920, 1080).width);
     EXPECT_EQ(160, closestFrameSize(discrete, 1, 1).width);
 
-    std::vector<frameSizeRange> stepwise = {{48, 1280, 16, 32, 720, 8}};
-    frameSize inside = closestFrameSize(stepwise, 330, 245);
+    std::vector<FrameSizeRange> stepwise = {{48, 1280, 16, 32, 720, 8}};
+    FrameSize inside = closestFrameSize(stepwise, 330, 245);
     EXPECT_EQ(336, inside.width);                   // 48 + 18 * 16; 320 is farther
     EXPECT_EQ(248, inside.height);
-    frameSize clamped = closestFrameSize(stepwise, 4000, 10);
+    FrameSize clamped = closestFrameSize(stepwise, 4000, 10);
     EXPECT_EQ(1280, clamped.width);
     EXPECT_EQ(32, clamped.height);
 
@@ -367,9 +368,9 @@ TEST(v4l2Sizes, ConvertedSizesAndNativeFormatOfAStubCamera) {
     ops.ioctl = stubIoctl;
     v4lconvert_data* convert = v4lconvert_create_with_dev_ops(-1, nullptr, &ops);
     ASSERT_NE(nullptr, convert);
-    std::vector<frameSizeRange> sizes = offeredFrameSizes(convert);
+    std::vector<FrameSizeRange> sizes = offeredFrameSizes(convert);
     ASSERT_EQ(3u, sizes.size());
-    frameSize chosen = closestFrameSize(sizes, 320, 240);
+    FrameSize chosen = closestFrameSize(sizes, 320, 240);
     EXPECT_EQ(160, chosen.width) << "160x120 is closer to 320x240 than 640x480";
     EXPECT_EQ("YUYV", fourccName(nativeFormatFor(convert, 640, 480)));
     EXPECT_EQ("MJPG", fourccName(nativeFormatFor(convert, 1280, 720)));
