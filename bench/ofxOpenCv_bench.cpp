@@ -4,7 +4,7 @@
 // the game screen's own keying of the camera picture with both finders.
 #include "fingerTracking.h"
 #include "ofAppRunner.h"
-#include "shoeKeyingPath.h"
+#include "shoeKeying.h"
 #include "videoSource.h"
 
 #include <benchmark/benchmark.h>

@@ -16,13 +16,9 @@ static const int keySpace = ' ';
 static const int keySettings = 'p';
 static const int keyRestart = 'r';
 
-static const float raceLengthPerBlockPixel = 120;
 static const float countdownStart = -5000;      // race clock before SPACE, milliseconds
 static const float minimumStep = 2;             // pixels a shoe must move beyond, per frame
 static const float nearLine = 10;               // pixels a counting shoe stays within
-
-static const int cameraLeft = 160;              // window pixel of the camera picture's corner
-static const int cameraTop = 20;
 
 // ---- Helpers -----------------------------------------------------------------------
 
@@ -74,19 +70,9 @@ void FingerTracking::startState() {
     GameStateObject::startState();
     nextState = SwitchCode::mainMenu;
 
-    running = false;
-    countdownStarted = false;
-    photoTaken = false;
-    finished = false;
-    settingsLoaded = true;
-    clickCount = 0;
+    reset();
     overBack = 0;
-    distanceCovered = 0;
-    raceClock = countdownStart;
-    blockDistance = 0;
     raceLength = 1;
-    finishTimeMs = 0;
-
     loadSettings();
 
     blockOne.set(0, 0);

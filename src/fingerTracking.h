@@ -87,6 +87,10 @@ public:
     static int stepFor(const ofxVec2f& previous, const ofxVec2f& current, const ofxVec2f& lineFrom,
                        const ofxVec2f& lineTo);  // whole pixels a move adds: 0 unless dx > 2 and
                                                  // closer than 10 to the line
+    static constexpr int cameraLeft = 160;      // window pixel of the camera picture's corner
+    static constexpr int cameraTop = 20;
+    static constexpr float raceLengthPerBlockPixel = 120;
+
     // Texts and places of the display, from the race state
     static std::string countdownText(float raceClock);      // "[5]" .. "[1]", "[6]" at -5000
     static std::string distanceText(int distanceCovered, float raceLength);  // "%.1f dm"; 0.0 with no length

@@ -11,8 +11,6 @@
 
 // ---- File-level state -------------------------------------------------------------
 
-static const int cameraLeft = 160;              // window pixel of the camera picture's corner
-static const int cameraTop = 20;
 static const float blockMarkRadius = 5;
 static const float trackLeft = 40;              // the track strip, window pixels
 static const float trackTop = 400;

@@ -91,7 +91,7 @@ void FingerTracking::measureColors() {
     getColor(shoeOne, static_cast<int>(blockOne.x), static_cast<int>(blockOne.y));
     getColor(shoeTwo, static_cast<int>(blockTwo.x), static_cast<int>(blockTwo.y));
     blockDistance = d(blockOne.x, blockOne.y, blockTwo.x, blockTwo.y);
-    raceLength = blockDistance * 120;
+    raceLength = blockDistance * raceLengthPerBlockPixel;
     if (!settingsLoaded) {
         saveSettings();
     }

@@ -2,8 +2,11 @@
 
 #include "ofxXmlSettings.h"
 
+#include <cstdlib>
 #include <curl/curl.h>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // ---- File-level state ---------------------------------------------------------
 
@@ -34,6 +37,18 @@ static void setTimeoutOptions(CURL* curl) {
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMillis);
 }
 
+// What the file would have had if opened for writing directly: its old mode when
+// it exists, else what the umask lets a new file have.
+static mode_t newFileMode(const std::string& filename) {
+    struct stat old;
+    if (stat(filename.c_str(), &old) == 0) {
+        return old.st_mode & 07777;
+    }
+    mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
 static bool isUnreserved(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '.' || c == '_' || c == '~';
@@ -60,26 +75,39 @@ std::string ofScraperWebConnection::getString() {
     return buffer;
 }
 
+// The body goes into a temporary file beside the target, which replaces the
+// target only when the whole transfer succeeded: a failed download never
+// wipes a file that was there.
 void ofScraperWebConnection::getWebPageToFile(std::string url, std::string filename) {
-    CURL* curl = curl_easy_init();
-    if (curl == nullptr) {
-        return;
+    std::string partial = filename + ".part-XXXXXX";
+    int fd = mkstemp(&partial[0]);
+    if (fd >= 0) {
+        fchmod(fd, newFileMode(filename));
     }
-    FILE* file = std::fopen(filename.c_str(), "wb");
+    FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
     if (file == nullptr) {
         std::printf("ofScraperWebConnection: cannot open %s for writing\n", filename.c_str());
-        curl_easy_cleanup(curl);
+        if (fd >= 0) {
+            close(fd);
+            unlink(partial.c_str());
+        }
         return;
     }
-    setCommonOptions(curl, url);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, fileWriter);
-    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);
-    curl_easy_setopt(curl, CURLOPT_FILETIME, 1L);
-    setTimeoutOptions(curl);
-    curl_easy_perform(curl);
-    curl_easy_cleanup(curl);
-    std::fclose(file);
+    CURLcode result = CURLE_FAILED_INIT;
+    if (CURL* curl = curl_easy_init()) {
+        setCommonOptions(curl, url);
+        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, fileWriter);
+        curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+        curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);
+        curl_easy_setopt(curl, CURLOPT_FILETIME, 1L);
+        setTimeoutOptions(curl);
+        result = curl_easy_perform(curl);
+        curl_easy_cleanup(curl);
+    }
+    bool written = std::fclose(file) == 0;
+    if (result != CURLE_OK || !written || std::rename(partial.c_str(), filename.c_str()) != 0) {
+        unlink(partial.c_str());
+    }
 }
 
 size_t ofScraperWebConnection::stringWriter(char* data, size_t size, size_t nmemb, std::string* target) {

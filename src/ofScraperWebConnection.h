@@ -13,8 +13,8 @@ public:
     // Fetching
     void getWebPageAsString(std::string url);       // empties the shared answer first, then fills it
     std::string getString();                        // a copy of the last string fetch's answer
-    void getWebPageToFile(std::string url, std::string filename);  // body into the file; nothing
-                                                    // written when the file cannot be opened
+    void getWebPageToFile(std::string url, std::string filename);  // body into the file, replaced
+                                                    // only when the whole transfer succeeds
 
     // libcurl write callbacks
     static size_t stringWriter(char* data, size_t size, size_t nmemb, std::string* target);

@@ -5,7 +5,6 @@
 #include "commandOutput.h"
 #include "localScoreServer.h"
 #include "loopback.h"
-#include "scratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,74 +14,62 @@
 
 namespace {
 
-const int gameStatus = 7;
-
-// A repository-like folder for the script to run in: data/server.xml naming
-// `serverUrl`, server/ of the real repository, and a stand-in game in build/.
-class GameFolder {
-public:
-    GameFolder(const std::string& serverUrl, int askedPort) {
-        mkdir(scratch.file("data").c_str(), 0755);
-        mkdir(scratch.file("build").c_str(), 0755);
-        std::ofstream(scratch.file("data/server.xml")) << "<SERVER>\n    <URL>" << serverUrl << "</URL>\n</SERVER>\n";
-        symlink(SOURCE_DIR "/server", scratch.file("server").c_str());
-        std::ofstream(scratch.file("build/stompathon"))
-            << "#!/bin/sh\nphp -r 'echo \"answer: \", @file_get_contents(\"http://127.0.0.1:" << askedPort
-            << "/report.php?action=auth&username=runner&password=pw12\"), \"\\n\";'\nexit " << gameStatus << "\n";
-        chmod(scratch.file("build/stompathon").c_str(), 0755);
-    }
-
-    // Runs the script to its end; its output, and its exit status in `status`.
-    std::string run(int& status) {
-        std::string command = "cd '" + scratch.path() + "' && STOMPATHON_SCORES_DB='" + database() +
-                              "' timeout 30 sh " SOURCE_DIR "/scripts/run-game.sh build 2>&1";
-        return commandOutput(command, &status);
-    }
-
-    std::string database() const { return scratch.file("scores.sqlite"); }
-
-private:
-    ScratchFolder scratch{"stompathon-run-game"};
-};
+// Runs the script in a repository-like folder whose data/server.xml names
+// `serverUrl`; the stand-in game asks `askedPort` and exits with 7. The
+// script's output, its exit status in `status`, and whether the database given
+// to the server was made.
+std::string runGame(const std::string& serverUrl, int askedPort, int& status, bool& databaseMade) {
+    ScratchFolder folder("stompathon-run-game");
+    mkdir(folder.file("data").c_str(), 0755);
+    mkdir(folder.file("build").c_str(), 0755);
+    std::ofstream(folder.file("data/server.xml")) << "<SERVER>\n    <URL>" << serverUrl << "</URL>\n</SERVER>\n";
+    symlink(SOURCE_DIR "/server", folder.file("server").c_str());
+    std::ofstream(folder.file("build/stompathon"))
+        << "#!/bin/sh\nphp -r 'echo \"answer: \", @file_get_contents(\"http://127.0.0.1:" << askedPort
+        << "/report.php?action=auth&username=runner&password=pw12\"), \"\\n\";'\nexit 7\n";
+    chmod(folder.file("build/stompathon").c_str(), 0755);
+    std::string output = commandOutput("cd '" + folder.path() + "' && STOMPATHON_SCORES_DB='" +
+                                       folder.file("scores.sqlite") + "' timeout 30 sh " SOURCE_DIR
+                                       "/scripts/run-game.sh build 2>&1", &status);
+    databaseMade = access(folder.file("scores.sqlite").c_str(), F_OK) == 0;
+    return output;
+}
 
 }  // namespace
 
 TEST(runGame, StartsTheScoreServerBesideTheGameAndStopsItAfter) {
-    int port = freeLoopbackPort();
-    ASSERT_NE(port, 0);
-    GameFolder folder("http://localhost:" + std::to_string(port) + "/", port);
-    int status = -1;
-    std::string output = folder.run(status);
+    int port = freeLoopbackPort(), status = -1;
+    bool databaseMade = false;
+    std::string output = runGame("http://localhost:" + std::to_string(port) + "/", port, status, databaseMade);
     EXPECT_NE(output.find("answer: 0\n"), std::string::npos) << "the game found no server:\n" << output;
-    EXPECT_EQ(status, gameStatus) << output;
+    EXPECT_EQ(status, 7) << output;
     EXPECT_FALSE(loopbackAccepts(port)) << "the server outlived the game";
-    EXPECT_EQ(access(folder.database().c_str(), F_OK), 0) << "the server did not use the database it was given";
+    EXPECT_TRUE(databaseMade) << "the server did not use the database it was given";
 }
 
 TEST(runGame, LeavesAServerThatAlreadyAnswersAlone) {
     LocalScoreServer server;
     ASSERT_TRUE(server.running());
     ASSERT_EQ(server.signUp("runner", "pw12").status, 201);
-    int port = std::stoi(server.base().substr(server.base().rfind(':') + 1));
-    GameFolder folder("http://127.0.0.1:" + std::to_string(port) + "/", port);
     int status = -1;
-    std::string output = folder.run(status);
+    bool databaseMade = false;
+    std::string output = runGame(server.base(), server.portNumber(), status, databaseMade);
     EXPECT_NE(output.find("answer: 1\n"), std::string::npos) << "the game did not reach the running server:\n" << output;
-    EXPECT_EQ(status, gameStatus);
-    EXPECT_TRUE(loopbackAccepts(port)) << "the running server was stopped";
-    EXPECT_NE(access(folder.database().c_str(), F_OK), 0) << "a second server was started";
+    EXPECT_EQ(status, 7);
+    EXPECT_TRUE(loopbackAccepts(server.portNumber())) << "the running server was stopped";
+    EXPECT_FALSE(databaseMade) << "a second server was started";
 }
 
-// A server elsewhere, or under a path the local one does not serve, is the
-// game's business only.
+// A server elsewhere, or under a path the local one does not serve, is the game's business only.
 TEST(runGame, StartsNoServerForAnotherAddress) {
     int port = freeLoopbackPort();
     for (std::string url : {"http://scores.example.test:" + std::to_string(port) + "/",
                             "http://localhost:" + std::to_string(port) + "/stompathon/"}) {
-        GameFolder folder(url, port);
         int status = -1;
-        std::string output = folder.run(status);
+        bool databaseMade = true;
+        std::string output = runGame(url, port, status, databaseMade);
         EXPECT_NE(output.find("answer: \n"), std::string::npos) << url << ":\n" << output;
-        EXPECT_EQ(status, gameStatus);
+        EXPECT_EQ(status, 7);
+        EXPECT_FALSE(databaseMade);
     }
 }

@@ -1,165 +1,98 @@
-// The score server client against a stand-in server on 127.0.0.1, and where the
-// game finds that server. No display needed.
-#include "loginScreen.h"
+// The score server client, and where the game finds the server.
+#include "loopback.h"
 #include "ofScraperWebConnection.h"
-#include "scoreServerStub.h"
+#include "scratchFolder.h"
+#include "gameStateObject.h"
 #include "testApp.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <fstream>
-#include <unistd.h>
 
-namespace {
-
-std::string hexOf(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex += digits[c >> 4];
-        hex += digits[c & 15];
+TEST(ofScraperWebConnection, RequestsCarryEveryValueExactlyAsTyped) {
+    CannedServer server("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n1");
+    ofScraperWebConnection web;
+    web.getWebPageAsString(scoreServerAuthUrl(server.base(), "a&b c#d+e=f%g/h?\xc3\xa9\xff", "p&password=x y"));
+    web.getWebPageAsString(scoreServerReportUrl(server.base(), "", "~-._", 12345));
+    EXPECT_EQ(server.requestLines(),
+              (std::vector<std::string>{
+                  "GET /report.php?action=auth&username=a%26b%20c%23d%2Be%3Df%25g%2Fh%3F%C3%A9%FF"
+                  "&password=p%26password%3Dx%20y HTTP/1.1",
+                  "GET /report.php?action=report&username=&password=~-._&score=12.345 HTTP/1.1"}));
+    // The time in seconds as a stream writes a float.
+    const std::pair<int, const char*> scores[] = {{9000, "9"}, {1234567, "1234.57"}, {50, "0.05"}};
+    for (auto [ms, text] : scores) {
+        EXPECT_EQ(scoreServerReportUrl("http://h/", "u", "p", ms),
+                  std::string("http://h/report.php?action=report&username=u&password=p&score=") + text);
     }
-    return hex;
 }
 
-// A login screen on a bare application that talks to `base`.
-struct Login {
-    explicit Login(const std::string& base) {
-        app.scoreServer.url = base;
-        screen.app = &app;
-    }
-    testApp app;
-    LoginScreen screen;
-};
-
-std::string tempPath(const char* name) {
-    return "/tmp/stompathon_" + std::to_string(getpid()) + "_" + name;
-}
-
-}  // namespace
-
-TEST(ofScraperWebConnection, OnlyABodyOfExactlyOneLogsIn) {
-    ScoreServerStub server;
-    ASSERT_TRUE(server.running());
-    EXPECT_TRUE(Login(server.base("ok")).screen.checkData());
-    EXPECT_TRUE(Login(server.base("redirect")).screen.checkData());
-    for (const char* kind : {"newline", "zero", "error", "empty"}) {
-        EXPECT_FALSE(Login(server.base(kind)).screen.checkData()) << kind;
-    }
-    EXPECT_FALSE(Login(ScoreServerStub::refusedBase()).screen.checkData());
-}
-
-TEST(ofScraperWebConnection, GetStringHoldsOnlyTheLatestAnswer) {
-    ScoreServerStub server;
-    ASSERT_TRUE(server.running());
-    ofScraperWebConnection first;
-    ofScraperWebConnection second;
-    first.getWebPageAsString(server.base("error"));
-    EXPECT_NE(first.getString().find("Internal error"), std::string::npos);
-    second.getWebPageAsString(server.base("ok"));
-    EXPECT_EQ(first.getString(), "1");      // one answer, shared by every connection
-    first.getWebPageAsString(server.base("empty"));
+TEST(ofScraperWebConnection, OneAnswerSharedByEveryConnectionAndNoneFromAServerThatIsGone) {
+    CannedServer one("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n1");
+    CannedServer two("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\ntwo");
+    ofScraperWebConnection first, second;
+    first.getWebPageAsString(one.base());
+    second.getWebPageAsString(two.base());
+    EXPECT_EQ(first.getString(), "two");
+    first.getWebPageAsString("http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/");
     EXPECT_EQ(second.getString(), "");
-    first.getWebPageAsString(server.base("ok"));
-    first.getWebPageAsString(ScoreServerStub::refusedBase());
-    EXPECT_EQ(first.getString(), "");
 }
 
 TEST(ofScraperWebConnection, AServerThatNeverAnswersTimesOut) {
-    ScoreServerStub server;
-    ASSERT_TRUE(server.running());
+    CannedServer silent("");
     ofScraperWebConnection web;
-    web.getWebPageAsString(server.base("ok"));
     ofScraperWebConnection::setTimeouts(500, 1000);
     auto start = std::chrono::steady_clock::now();
-    web.getWebPageAsString(server.base("hang"));
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    web.getWebPageAsString(silent.base());
     ofScraperWebConnection::setTimeouts(15000, 45000);
-    EXPECT_LT(seconds, 10.0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(silent.requestLines().size(), 1u);
     EXPECT_EQ(web.getString(), "");
 }
 
-TEST(ofScraperWebConnection, ValuesReachTheServerExactlyAsTyped) {
-    ScoreServerStub server;
-    ASSERT_TRUE(server.running());
-    const std::string name = "a&b c#d+e=f%g/h?\xc3\xa9\xff";
-    const std::string password = "p&password=x y#+\x01\x80";
+TEST(ofScraperWebConnection, FileFetchReplacesTheFileOnlyWhenTheTransferSucceeds) {
+    CannedServer good("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfresh");
+    CannedServer bad("HTTP/1.1 500 Oops\r\nContent-Length: 4\r\n\r\noops");
+    ScratchFolder folder;
+    const std::string file = folder.file("fetched");
+    std::ofstream(file) << "kept";
     ofScraperWebConnection web;
+    web.getWebPageToFile(bad.base(), file);
+    web.getWebPageToFile("http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/", file);
+    EXPECT_EQ(readFile(file), "kept");
+    web.getWebPageToFile(good.base(), file);
+    EXPECT_EQ(readFile(file), "fresh");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1) << "nothing left beside it";
 
-    web.getWebPageAsString(scoreServerAuthUrl(server.base("echo"), name, password));
-    EXPECT_EQ(web.getString(), "action=" + hexOf("auth") + ";username=" + hexOf(name) + ";password=" + hexOf(password));
-
-    web.getWebPageAsString(scoreServerAuthUrl(server.base("echo"), "", ""));
-    EXPECT_EQ(web.getString(), "action=" + hexOf("auth") + ";username=;password=");
-
-    web.getWebPageAsString(scoreServerReportUrl(server.base("echo"), name, password, 12345));
-    EXPECT_EQ(web.getString(), "action=" + hexOf("report") + ";username=" + hexOf(name) +
-                                   ";password=" + hexOf(password) + ";score=" + hexOf("12.345"));
+    testing::internal::CaptureStdout();
+    web.getWebPageToFile(good.base(), folder.file("no/such/folder"));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "ofScraperWebConnection: cannot open " + folder.file("no/such/folder") + " for writing\n");
+    EXPECT_EQ(good.requestLines().size(), 1u) << "nothing is asked for a file that cannot be written";
 }
 
-TEST(ofScraperWebConnection, ReportCarriesTheTimeInSecondsAsAFloatPrints) {
-    const std::string prefix = "http://h/report.php?action=report&username=u&password=p&score=";
-    EXPECT_EQ(scoreServerReportUrl("http://h/", "u", "p", 12345), prefix + "12.345");
-    EXPECT_EQ(scoreServerReportUrl("http://h/", "u", "p", 9000), prefix + "9");
-    EXPECT_EQ(scoreServerReportUrl("http://h/", "u", "p", 1234567), prefix + "1234.57");
-    EXPECT_EQ(scoreServerReportUrl("http://h/", "u", "p", 50), prefix + "0.05");
-    EXPECT_EQ(scoreServerAuthUrl("http://h/", "u", "p"), "http://h/report.php?action=auth&username=u&password=p");
-}
-
-TEST(ofScraperWebConnection, FileFetchWritesTheBodyAndNeverAnUnopenedFile) {
-    ScoreServerStub server;
-    ASSERT_TRUE(server.running());
-    ofScraperWebConnection web;
-    std::string path = tempPath("fetched");
-    web.getWebPageToFile(server.base("ok"), path);
-    std::ifstream in(path);
-    std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(body, "1");
-    std::remove(path.c_str());
-
-    // Fails on HTTP errors: the error page is not written.
-    web.getWebPageToFile(server.base("error"), path);
-    std::ifstream failed(path, std::ios::ate);
-    EXPECT_EQ(failed.tellg(), 0);
-    std::remove(path.c_str());
-
-    size_t before = server.requests().size();
-    web.getWebPageToFile(server.base("ok"), "/nonexistent-dir/fetched");
-    EXPECT_EQ(access("/nonexistent-dir/fetched", F_OK), -1);
-    EXPECT_EQ(server.requests().size(), before);
-}
-
-TEST(ScoreServerSettings, DefaultsWithoutTheFileAndPerMissingKey) {
+TEST(ScoreServerSettings, EachMissingKeyKeepsItsDefaultAndTheSignUpLineShowsTheHost) {
+    ScratchFolder folder;
     ScoreServerSettings missing;
-    EXPECT_FALSE(missing.load(tempPath("no_server.xml")));
-    EXPECT_EQ(missing.url, "http://localhost:8000/");
-    EXPECT_EQ(missing.signupUrl, "http://localhost:8000/");
-
-    std::string path = tempPath("server.xml");
-    std::ofstream(path) << "<SERVER><URL>http://scores.example.org/game/</URL></SERVER>\n";
+    EXPECT_FALSE(missing.load(folder.file("server.xml")));
+    EXPECT_EQ(missing.url + " " + missing.signupUrl, "http://localhost:8000/ http://localhost:8000/");
+    std::ofstream(folder.file("server.xml")) << "<SERVER><URL>http://scores.example.org/game/</URL></SERVER>\n";
     ScoreServerSettings partial;
-    EXPECT_TRUE(partial.load(path));
-    EXPECT_EQ(partial.url, "http://scores.example.org/game/");
-    EXPECT_EQ(partial.signupUrl, "http://localhost:8000/");
+    EXPECT_TRUE(partial.load(folder.file("server.xml")));
+    EXPECT_EQ(partial.url + " " + partial.signupUrl, "http://scores.example.org/game/ http://localhost:8000/");
+    std::ofstream(folder.file("server.xml")) << "<SERVER><SIGNUP>http://b.example.org:81/join</SIGNUP></SERVER>\n";
+    ScoreServerSettings signup;
+    EXPECT_TRUE(signup.load(folder.file("server.xml")));
+    EXPECT_EQ(signup.url + " " + signup.signupUrl, "http://localhost:8000/ http://b.example.org:81/join");
 
-    std::ofstream(path) << "<SERVER><URL>http://a/</URL><SIGNUP>http://b.example.org:81/join</SIGNUP></SERVER>\n";
-    ScoreServerSettings both;
-    EXPECT_TRUE(both.load(path));
-    EXPECT_EQ(both.url, "http://a/");
-    EXPECT_EQ(both.signupUrl, "http://b.example.org:81/join");
-    std::remove(path.c_str());
-}
-
-TEST(ScoreServerSettings, SignUpLineShowsTheHostName) {
-    EXPECT_EQ(hostOf("http://localhost:8000/"), "localhost");
-    EXPECT_EQ(hostOf("http://b.example.org:81/join"), "b.example.org");
-    EXPECT_EQ(hostOf("http://scores.example.org"), "scores.example.org");
-    EXPECT_EQ(hostOf("http://scores.example.org?x=1"), "scores.example.org");
+    for (const char* url : {"http://b.example.org:81/join", "http://b.example.org", "http://b.example.org?x=1"}) {
+        EXPECT_EQ(hostOf(url), "b.example.org") << url;
+    }
 }
 
 TEST(testApp, QuitCodeEndsTheProcessWithStatusZero) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");     // a fresh process, with no window of ours
     testApp app;
     EXPECT_EXIT(app.switchFromState(nullptr, SwitchCode::quit), ::testing::ExitedWithCode(0), "");
 }

@@ -1,22 +1,16 @@
-// The screens in a real window: switching between them, their hover bands, the
-// login fields, and what they draw. Runs with the repository root as working
+// The menus in a real window: switching between screens, their hover bands,
+// the login fields and what they draw. Runs with the repository root as working
 // directory, so the fonts and pictures of data/ load.
 #include "fingerTracking.h"
 #include "glTestWindow.h"
+#include "localScoreServer.h"
 #include "loginScreen.h"
+#include "loopback.h"
 #include "mainMenu.h"
 #include "ofGraphics.h"
-#include "scoreServerStub.h"
 #include "testApp.h"
 
-#include <initializer_list>
-
 namespace {
-
-const Rgb white{255, 255, 255};
-const Rgb black{0, 0, 0};
-const Rgb red{255, 0, 0};
-const Rgb yellow{255, 255, 0};
 
 // A started application; its screens are never freed, as in the game.
 class Screens : public GlTest {
@@ -39,210 +33,144 @@ protected:
         }
     }
 
-    void openLogin() {
+    // Through the menu's "Compete", then a user name and password typed into the fields.
+    void openLoginAndType(std::initializer_list<int> name, std::initializer_list<int> password) {
         click(300, 300);
         ASSERT_EQ(app.currentState, app.loginScreen);
-    }
-
-    int countIn(Rgb colour, PixelBox box) {
-        std::vector<Rgb> pixels = readFrame();
-        int n = 0;
-        for (int y = box.top; y <= box.bottom; y++) {
-            for (int x = box.left; x <= box.right; x++) {
-                n += pixels[y * 640 + x] == colour ? 1 : 0;
-            }
-        }
-        return n;
+        click(300, 200);
+        type(name);
+        click(300, 230);
+        type(password);
     }
 
     testApp app;
 };
 
-struct Hover {
-    int x, y, expected;
-};
-
 }  // namespace
 
-TEST_F(Screens, StartsOnTheStartMenuWithNothingTyped) {
+TEST_F(Screens, MenusSwitchScreensAndCarryTheCompetitionFlag) {
     ASSERT_NE(dynamic_cast<MainMenu*>(app.currentState), nullptr);
-    EXPECT_NE(app.currentState, app.mainMenu);
-    EXPECT_EQ(app.currentState->app, &app);
-    EXPECT_EQ(app.username, "");
-    EXPECT_EQ(app.password, "");
-    EXPECT_FALSE(app.bCompeteMode);
-}
+    EXPECT_NE(app.currentState, app.mainMenu) << "the start screen is a menu of its own";
+    GameStateObject* start = app.currentState;
+    start->endState();      // nextState is still -1 from the entry: nothing changes
+    EXPECT_EQ(app.currentState, start);
 
-TEST_F(Screens, PracticeRunsTheGameUnreported) {
     click(300, 200);
     EXPECT_EQ(app.currentState, app.fingerTracking);
     EXPECT_FALSE(app.fingerTracking->bCompeteMode);
-    EXPECT_FALSE(app.bCompeteMode);
     click(500, 450);
     EXPECT_EQ(app.currentState, app.mainMenu);
-}
 
-TEST_F(Screens, CompeteThenBackEndsTheCompetitionPath) {
-    openLogin();
-    EXPECT_TRUE(app.bCompeteMode);
-    click(300, 280);
-    EXPECT_EQ(app.currentState, app.mainMenu);
-    EXPECT_FALSE(app.bCompeteMode);
-    // The right button chooses as the left does; a click on no entry re-enters the menu.
+    // Any button chooses; the login screen starts the competition path and back ends it.
     app.mouseMoved(300, 300);
     app.mousePressed(300, 300, 2);
     EXPECT_EQ(app.currentState, app.loginScreen);
-    click(300, 280);
-    click(100, 100);
-    EXPECT_EQ(app.currentState, app.mainMenu);
-}
-
-TEST_F(Screens, AcceptedLoginRunsTheGameReported) {
-    ScoreServerStub server;
-    ASSERT_TRUE(server.running());
-    app.scoreServer.url = server.base("ok");
-    openLogin();
-    click(300, 200);
-    type({'a', 'n', 'n'});
-    click(300, 260);
-    EXPECT_EQ(app.currentState, app.fingerTracking);
-    EXPECT_TRUE(app.fingerTracking->bCompeteMode);
-    EXPECT_EQ(server.requests(), std::vector<std::string>{"/ok/report.php?action=auth&username=ann&password="});
-    // Leaving the game ends the competition path.
-    click(500, 450);
-    EXPECT_EQ(app.currentState, app.mainMenu);
-    EXPECT_FALSE(app.bCompeteMode);
-}
-
-TEST_F(Screens, UnknownCodesChangeNothing) {
-    GameStateObject* start = app.currentState;
-    start->endState();      // nextState is still -1 from the entry
-    EXPECT_EQ(app.currentState, start);
-    openLogin();
+    EXPECT_TRUE(app.bCompeteMode);
     app.loginScreen->nextState = 7;
     app.loginScreen->endState();
     EXPECT_EQ(app.currentState, app.loginScreen);
-    EXPECT_TRUE(app.bCompeteMode);
+    click(300, 280);
+    EXPECT_EQ(app.currentState, app.mainMenu);
+    EXPECT_FALSE(app.bCompeteMode);
+    click(100, 100);        // beside the entries: the menu again
+    EXPECT_EQ(app.currentState, app.mainMenu);
 }
 
-TEST_F(Screens, MainMenuBandsAndTheirBoundaries) {
+// Each step starts from the hover the previous one left; between bands the
+// previous entry holds.
+TEST_F(Screens, HoverBandsChangeAtTheirBoundaries) {
     MainMenu* menu = static_cast<MainMenu*>(app.currentState);
-    // In order: each step starts from the hover the previous one left.
-    const Hover steps[] = {
-        {300, 139, 0}, {300, 140, 0}, {300, 141, 1}, {300, 140, 1}, {250, 200, 0}, {251, 200, 1},
-        {300, 240, 1}, {300, 241, 2}, {300, 340, 2}, {300, 341, 3}, {639, 479, 3}, {300, 139, 0},
-    };
-    for (const Hover& step : steps) {
-        app.mouseMoved(step.x, step.y);
-        EXPECT_EQ(menu->hoverIndex, step.expected) << "at " << step.x << "," << step.y;
+    const int menuSteps[][3] = {{300, 139, 0}, {300, 140, 0}, {300, 141, 1}, {300, 140, 1}, {250, 200, 0},
+                                {251, 200, 1}, {300, 240, 1}, {300, 241, 2}, {300, 340, 2}, {300, 341, 3}};
+    for (auto step : menuSteps) {
+        app.mouseMoved(step[0], step[1]);
+        EXPECT_EQ(menu->hoverIndex, step[2]) << "menu at " << step[0] << "," << step[1];
     }
-    app.mouseMoved(300, 300);
     app.mouseDragged(300, 200, 0);
-    app.mouseDragged(100, 400, 0);
-    EXPECT_EQ(menu->hoverIndex, MainMenu::compete);
-}
+    EXPECT_EQ(menu->hoverIndex, MainMenu::exitEntry) << "dragging hovers nothing";
 
-TEST_F(Screens, LoginBandsAndTheHoldAbove190) {
-    openLogin();
-    LoginScreen* login = app.loginScreen;
-    const Hover steps[] = {
-        {300, 159, 0}, {300, 175, 0}, {300, 191, 1}, {300, 160, 1}, {300, 190, 1}, {300, 210, 1},
-        {300, 211, 2}, {300, 250, 2}, {300, 251, 3}, {300, 270, 3}, {300, 271, 4}, {300, 300, 4},
-        {300, 301, 5}, {250, 400, 0}, {251, 400, 5}, {300, 200, 1}, {300, 175, 1},
-    };
-    for (const Hover& step : steps) {
-        app.mouseMoved(step.x, step.y);
-        EXPECT_EQ(login->hoverIndex, step.expected) << "at " << step.x << "," << step.y;
+    click(300, 300);
+    const int loginSteps[][3] = {{300, 159, 0}, {300, 190, 0}, {300, 191, 1}, {300, 160, 1}, {300, 210, 1},
+                                 {300, 211, 2}, {300, 250, 2}, {300, 251, 3}, {300, 270, 3}, {300, 271, 4},
+                                 {300, 300, 4}, {300, 301, 5}, {250, 400, 0}, {251, 400, 5}};
+    for (auto step : loginSteps) {
+        app.mouseMoved(step[0], step[1]);
+        EXPECT_EQ(app.loginScreen->hoverIndex, step[2]) << "login at " << step[0] << "," << step[1];
     }
-    app.mousePressed(300, 175, 0);
-    EXPECT_TRUE(login->bEditing);
-    EXPECT_EQ(login->focusedField, LoginScreen::usernameLine);
 }
 
-TEST_F(Screens, LoginTypingOnReleaseIntoTheClickedField) {
-    openLogin();
-    type({'x', 'y'});
-    EXPECT_EQ(app.username, "");
+TEST_F(Screens, TypingGoesIntoTheClickedFieldOnReleaseAndOutlivesTheVisit) {
+    click(300, 300);
+    type({'x'});
     click(300, 200);
     app.keyPressed('q');
-    EXPECT_EQ(app.username, "");
+    EXPECT_EQ(app.username, "") << "typing before a field is clicked, and on press";
     type({'A', 'n', 'x', 8, 13, 9, 27, 127, 356, 257 + 100, 233, ' ', '&'});
     EXPECT_EQ(app.username, "An\xe9 &");
     click(300, 230);
     type({8, 'p', 8, 8, 'w'});
     EXPECT_EQ(app.password, "w");
-    EXPECT_EQ(app.username, "An\xe9 &");
-}
-
-TEST_F(Screens, FailedLoginEndsEditingAndKeepsTheScreen) {
-    ScoreServerStub server;
-    ASSERT_TRUE(server.running());
-    app.scoreServer.url = server.base("zero");
-    openLogin();
-    click(300, 200);
-    type({'a'});
-    click(300, 260);
-    EXPECT_EQ(app.currentState, app.loginScreen);
-    EXPECT_FALSE(app.loginScreen->bEditing);
-    type({'b'});
-    EXPECT_EQ(app.username, "a");
-    EXPECT_EQ(server.requests().size(), 1u);
-}
-
-TEST_F(Screens, TypedValuesOutliveTheVisit) {
-    openLogin();
-    click(300, 200);
-    type({'u'});
-    click(300, 230);
-    type({'p'});
     click(300, 280);
-    openLogin();
-    EXPECT_EQ(app.username, "u");
-    EXPECT_EQ(app.password, "p");
+    click(300, 300);
     EXPECT_FALSE(app.loginScreen->bEditing);
-    EXPECT_EQ(app.loginScreen->focusedField, 0);
-    EXPECT_EQ(app.loginScreen->hoverIndex, 0);
-    type({'x'});
-    EXPECT_EQ(app.username, "u");
+    type({'y'});
+    EXPECT_EQ(app.username + "/" + app.password, "An\xe9 &/w");
 }
 
-TEST_F(Screens, MainMenuDrawsTheTitleAndTheHoveredEntryInBlack) {
-    const PixelBox title{18, 0, 300, 150};
-    const PixelBox compete{350, 280, 639, 330};
-    app.draw();
-    EXPECT_GT(countIn(yellow, title), 100);
-    EXPECT_GT(countIn(white, compete), 50);
-    EXPECT_EQ(countIn(black, compete), 0);
+TEST_F(Screens, OnlyAnAnswerOfExactlyOneStartsACompetitionRun) {
+    LocalScoreServer server;
+    ASSERT_TRUE(server.running());
+    ASSERT_EQ(server.signUp("ann", "pw12").status, 201);
+    CannedServer lineEnd("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n1\n");
+    for (const std::string& base : {server.base(), lineEnd.base(), "http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/"}) {
+        app.scoreServer.url = base;
+        openLoginAndType({'a', 'n', 'n'}, {'p', 'w', '1', '3'});
+        click(300, 260);
+        EXPECT_EQ(app.currentState, app.loginScreen) << base;
+        EXPECT_FALSE(app.loginScreen->bEditing);
+        click(300, 280);
+    }
+    app.username = app.password = "";
+    app.scoreServer.url = server.base();
+    openLoginAndType({'a', 'n', 'n'}, {'p', 'w', '1', '2'});
+    testing::internal::CaptureStdout();
+    click(300, 260);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "1\n1\n") << "the answer, then the competition run";
+    EXPECT_EQ(app.currentState, app.fingerTracking);
+    EXPECT_TRUE(app.fingerTracking->bCompeteMode);
+    click(500, 450);
+    EXPECT_FALSE(app.bCompeteMode) << "leaving the game ends the competition path";
+}
 
+TEST_F(Screens, HoveredItemsAreDrawnInTheirColoursAndThePasswordInClear) {
+    const PixelBox title{18, 0, 300, 150}, compete{350, 280, 639, 330};
+    const Rgb black{0, 0, 0}, white{255, 255, 255}, red{255, 0, 0};
+    app.draw();
+    EXPECT_GT(countPixels(Rgb{255, 255, 0}, title), 100);
+    EXPECT_GT(countPixels(white, compete), 50);
+    EXPECT_EQ(countPixels(black, compete), 0);
     app.mouseMoved(300, 300);
     clearFrame();
     app.draw();
-    EXPECT_GT(countIn(black, compete), 50);
-    EXPECT_EQ(countIn(white, compete), 0);
-    // The colour is left white for whoever draws next.
+    EXPECT_GT(countPixels(black, compete), 50);
+    EXPECT_EQ(countPixels(white, compete), 0);
     ofRect(0, 470, 5, 5);
-    EXPECT_EQ(pixelAt(2, 472), white);
-}
+    EXPECT_EQ(pixelAt(2, 472), white) << "the colour is left white for whoever draws next";
 
-TEST_F(Screens, LoginDrawsOnlyTheHoveredItemRedAndThePasswordInClear) {
-    openLogin();
+    openLoginAndType({}, {});
+    app.mouseMoved(100, 100);
+    clearFrame();
+    app.draw();
+    EXPECT_EQ(countPixels(red), 0);
+    const PixelBox passwordValue{430, 200, 639, 226};
+    int before = countPixels(white, passwordValue);
+    type({'s', 'e', 'c', 'r', 'e', 't'});
     app.mouseMoved(300, 260);
+    clearFrame();
     app.draw();
     PixelBox redText = boundsOf(red);
     EXPECT_GE(redText.left, 550);
     EXPECT_GE(redText.top, 240);
     EXPECT_LE(redText.bottom, 265);
-
-    const PixelBox passwordValue{430, 200, 639, 226};
-    app.mouseMoved(100, 100);
-    clearFrame();
-    app.draw();
-    EXPECT_EQ(countPixels(red), 0);
-    int before = countIn(white, passwordValue);
-    click(300, 230);
-    type({'s', 'e', 'c', 'r', 'e', 't'});
-    app.mouseMoved(100, 100);
-    clearFrame();
-    app.draw();
-    EXPECT_GT(countIn(white, passwordValue), before + 30);
+    EXPECT_GT(countPixels(white, passwordValue), before + 30) << "the password, shown as typed";
 }

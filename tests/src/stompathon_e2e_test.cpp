@@ -1,61 +1,244 @@
-// The real game end to end, through its menus: login and sign-up against the
-// stand-in score server, and the exit entry. gameUnderX.h runs the game and
-// reads its window.
-#include "gameUnderX.h"
-#include "scoreServerStub.h"
+// The real game end to end under the X server. It runs in a scratch folder
+// whose data/ links to the game's files and adds a server.xml naming the
+// project's score server; its camera replays a recording of two shoe-coloured
+// patches that stand still and then run on the spot. xdotool clicks and types;
+// the window's pixels, read back from the screen, show what the game drew; the
+// server's store shows what was reported.
+#include "localScoreServer.h"
+#include "xDriver.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <deque>
+#include <dirent.h>
+#include <fstream>
+#include <regex>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
-// The game's window once its menu is drawn: the yellow title and, further down
-// (a frame may reach the screen in strips), "Compete" in white; 0 after 10 s.
-unsigned long menuWindow() {
-    unsigned long window = 0;
-    waitFor([&] {
-        return (window = gameWindow()) != 0 && countIn(window, isYellow, titleBox) > 100 &&
-               countIn(window, isWhite, competeBox) > 30;
-    }, 10000);
-    return window;
+using Clock = std::chrono::steady_clock;
+
+// The recording at the camera's own 320 by 240: a red patch centred at x 121 and
+// a blue one at x 198, both on row 180, 41 by 17 pixels, swinging 25.6 pixels
+// either way once running. Sixty frames a second with a stride of three frames
+// make every camera frame a step of about 22 pixels, so a race (120 times the 77
+// pixels between the blocks) takes a few seconds; the still phase outlasts the
+// countdown.
+const double stillSeconds = 5.5, runSeconds = 9;
+const int shoeRow = 180, redShoeX = 121, blueShoeX = 198;
+const int pictureLeft = 160, pictureTop = 20;   // the camera picture's corner in the window
+
+PixelBox around(int x, int y, int half) {
+    return {x - half, y - half, x + half, y + half};
+}
+
+// The patches' colours as the lossy recording gives them back; the drawn marks
+// (pure red) are not shoes.
+bool isShoeRed(Rgb c) {
+    return c.r >= 190 && c.g >= 15 && c.g <= 75 && c.b >= 15 && c.b <= 75;
+}
+bool isShoeBlue(Rgb c) {
+    return c.b >= 190 && c.r >= 15 && c.r <= 75 && c.g >= 55 && c.g <= 125;
+}
+
+const PixelBox titleBox{18, 0, 300, 150}, practiceBox{350, 180, 639, 230}, competeBox{350, 280, 639, 330};
+const PixelBox shoeRows{pictureLeft, pictureTop + shoeRow - 8, pictureLeft + 319, pictureTop + shoeRow + 8};
+const PixelBox redMark = around(pictureLeft + redShoeX, pictureTop + shoeRow, 7);
+const PixelBox blueMark = around(pictureLeft + blueShoeX, pictureTop + shoeRow, 7);
+const PixelBox lineBetweenBlocks{pictureLeft + redShoeX + 28, pictureTop + shoeRow - 1, pictureLeft + blueShoeX - 28,
+                                 pictureTop + shoeRow + 1};
+const PixelBox countdownBox{485, 180, 639, 250};
+// The winning screen: the photo doubled over the window, "You made it!" across
+// the middle where no other screen has red, the finish text at 180.
+const PixelBox photoShoeRows{100, 336, 560, 386}, madeItMiddle{200, 30, 330, 90}, finishText{20, 150, 150, 215};
+
+// The game in a scratch folder with links to the repository's data files (less
+// the two a run must own: server.xml, written here, and mySettings.xml, which
+// must start out missing), and an xdg-open that only logs what it is given.
+class Game {
+public:
+    Game(const std::string& serverUrl, const Program::Environment& environment) {
+        mkdir(scratch.file("data").c_str(), 0755);
+        mkdir(scratch.file("bin").c_str(), 0755);
+        DIR* data = opendir(DATA_DIR);
+        for (dirent* entry = data ? readdir(data) : nullptr; entry != nullptr; entry = readdir(data)) {
+            std::string name = entry->d_name;
+            if (name[0] != '.' && name != "server.xml" && name != "mySettings.xml") {
+                symlink((std::string(DATA_DIR) + "/" + name).c_str(), scratch.file("data/" + name).c_str());
+            }
+        }
+        if (data != nullptr) closedir(data);
+        std::ofstream(scratch.file("data/server.xml"))
+            << "<SERVER><URL>" << serverUrl << "</URL><SIGNUP>" << signupUrl << "</SIGNUP></SERVER>\n";
+        std::ofstream(scratch.file("bin/xdg-open")) << "#!/bin/sh\necho \"$@\" >> " << browserLog() << "\n";
+        chmod(scratch.file("bin/xdg-open").c_str(), 0755);
+        Program::Environment withPath = environment;
+        withPath.push_back({"PATH", scratch.file("bin") + ":" + std::getenv("PATH")});
+        program = std::make_unique<Program>(STOMPATHON_PATH, scratch.path(), withPath);
+    }
+
+    std::string browserLog() const { return scratch.file("browser"); }
+    std::string settings() const { return readFile(scratch.file("data/mySettings.xml")); }
+
+    const std::string signupUrl = "http://signup.example.test:8123/join";
+    ScratchFolder scratch{"stompathon_e2e"};
+    std::unique_ptr<Program> program;
+};
+
+bool cameraPictureShown(unsigned long window) {
+    Snapshot rows(window, shoeRows);
+    return rows.count(isShoeRed) > 200 && rows.count(isShoeBlue) > 200;
+}
+
+bool winningScreenShown(unsigned long window) {
+    Snapshot photo(window, photoShoeRows);
+    return photo.count(isShoeRed) > 800 && photo.count(isShoeBlue) > 800 &&
+           countIn(window, isPureRed, madeItMiddle) > 60 && countIn(window, isPureRed, finishText) > 20;
+}
+
+bool menuShown(unsigned long window) {
+    return countIn(window, isYellow, titleBox) > 100;
+}
+
+// Waits for the recording to come round to its still phase: the red patch's left
+// edge seen moving, then back where it stands and unchanged for 400 ms; so that
+// SPACE pressed now leaves over four seconds of standing still for the colour
+// measurement.
+bool waitForStillPhase(unsigned long window) {
+    const int restingEdge = pictureLeft + redShoeX - 20;
+    std::deque<Clock::time_point> changes;
+    bool sawRunning = false;
+    int lastEdge = -1;
+    Clock::time_point lastChange = Clock::now();
+    auto deadline = Clock::now() + std::chrono::seconds(int(2 * (stillSeconds + runSeconds)) + 2);
+    while (Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        int edge = Snapshot(window, shoeRows).leftmost(isShoeRed);
+        if (edge != lastEdge) {
+            lastEdge = edge;
+            lastChange = Clock::now();
+            changes.push_back(lastChange);
+            while (lastChange - changes.front() > std::chrono::milliseconds(300)) changes.pop_front();
+            sawRunning = sawRunning || changes.size() >= 4;
+        } else if (sawRunning && std::abs(edge - restingEdge) <= 3 &&
+                   Clock::now() - lastChange >= std::chrono::milliseconds(400)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// One race on the running game's screen, from placing the blocks to the click
+// that leaves the winning screen; the seconds from SPACE to the winning screen.
+double runRace(unsigned long window) {
+    EXPECT_TRUE(waitFor([&] { return cameraPictureShown(window); }, 10000)) << "no camera picture at (160, 20)";
+    EXPECT_EQ(countIn(window, isPureRed, redMark) + countIn(window, isPureRed, blueMark), 0) << "marks before clicks";
+    // The first click places block two (blue), the second block one (red).
+    EXPECT_TRUE(clickAt(window, pictureLeft + blueShoeX, pictureTop + shoeRow));
+    EXPECT_TRUE(clickAt(window, pictureLeft + redShoeX, pictureTop + shoeRow));
+    EXPECT_TRUE(waitFor([&] { return countIn(window, isPureRed, redMark) > 5 && countIn(window, isPureRed, blueMark) > 5; }))
+        << "no block marks where the blocks were clicked";
+    EXPECT_TRUE(waitForStillPhase(window)) << "the patches never ran and then stood still";
+    EXPECT_EQ(countIn(window, isPureRed, countdownBox), 0) << "a countdown before SPACE";
+    EXPECT_TRUE(xdo("key space"));
+    auto space = Clock::now();
+    EXPECT_TRUE(waitFor([&] { return countIn(window, isPureRed, countdownBox) > 50; }, 3000)) << "no countdown";
+    EXPECT_TRUE(waitFor([&] { return countIn(window, isPureRed, lineBetweenBlocks) > 10; }, 10000)) << "no running line";
+    EXPECT_TRUE(waitFor([&] { return winningScreenShown(window); }, 45000)) << "no winning screen";
+    double seconds = std::chrono::duration<double>(Clock::now() - space).count();
+    EXPECT_TRUE(xdo("click 1"));
+    // Any report is sent inside the click, before the screen draws again.
+    EXPECT_TRUE(waitFor([&] { return cameraPictureShown(window) && countIn(window, isPureRed, madeItMiddle) == 0; }))
+        << "the winning screen stays after the click";
+    return seconds;
+}
+
+// The hue and saturation stored for one shoe ("ONE" or "TWO") among the colours.
+bool storedColour(const std::string& settings, const std::string& shoe, double& hue, double& sat) {
+    std::smatch colours, values;
+    if (!std::regex_search(settings, colours, std::regex("<COLORS>([\\s\\S]*)</COLORS>"))) return false;
+    std::regex pair("<" + shoe + ">\\s*<HUE>([-0-9.]+)</HUE>\\s*<SAT>([-0-9.]+)</SAT>");
+    if (!std::regex_search(colours[1].first, colours[1].second, values, pair)) return false;
+    hue = std::stod(values[1]);
+    sat = std::stod(values[2]);
+    return true;
 }
 
 }  // namespace
 
-TEST(stompathon, MenusLoginAndSignUpAgainstTheScoreServer) {
-    ASSERT_NE(display, nullptr);
-    ScoreServerStub server;
+TEST(stompathon, ACompetitionRaceIsReportedOnceAPracticeRaceNeverAndTheMenusLeadEverywhere) {
+    ScratchFolder recordingFolder;
+    const std::string recording = recordingFolder.file("run.avi");
+    ASSERT_EQ(std::system(("timeout 60 /usr/bin/python3 '" RECORDING_SCRIPT "' '" + recording +
+                           "' --size 320x240 --fps 60 --still " + std::to_string(stillSeconds) + " --run " +
+                           std::to_string(runSeconds) + " --stride-period 0.05 >/dev/null").c_str()), 0);
+    LocalScoreServer server;
     ASSERT_TRUE(server.running());
-    Game game(server.base("ok"));
+    ASSERT_EQ(server.signUp("runner", "p/ x").status, 201);
+    Game game(server.base(), {{"STOMPATHON_CAMERA", recording}, {"STOMPATHON_CAMERA_FPS", ""}});
+    unsigned long window = programWindow(10000);
+    ASSERT_TRUE(window != 0 && waitFor([&] { return menuShown(window); }, 10000)) << "no menu drawn";
+    EXPECT_GT(countIn(window, isWhite, competeBox), 30);
 
-    unsigned long window = menuWindow();
-    ASSERT_NE(window, 0ul) << "no menu drawn";
-    EXPECT_EQ(countIn(window, isBlack, competeBox), 0);
-    ASSERT_NO_FATAL_FAILURE(logIn(window, "a n n", "p slash space Left Delete x"));
-    ASSERT_TRUE(waitFor([&] { return !server.requests().empty(); }));
-    EXPECT_EQ(server.requests(), std::vector<std::string>{"/ok/report.php?action=auth&username=ann&password=p%2F%20x"});
-    // The answer, then the running game announcing a competition run.
-    ASSERT_TRUE(waitFor([&] { return game.console().find("1\n1\n") != std::string::npos; })) << game.console();
+    // Compete, and a login whose arrow and Delete keys are not typed.
+    ASSERT_TRUE(moveAndSee(window, 300, 300, isBlack, competeBox)) << "Compete did not turn black";
+    ASSERT_TRUE(xdo("click 1"));
+    ASSERT_TRUE(moveAndSee(window, 300, 200, isPureRed, {300, 185, 420, 205})) << "no login screen";
+    ASSERT_TRUE(xdo("click 1 key r u n n e r"));
+    ASSERT_TRUE(moveAndSee(window, 300, 230, isPureRed, {300, 205, 420, 225}));
+    ASSERT_TRUE(xdo("click 1 key p slash space Left Delete x"));
+    ASSERT_TRUE(moveAndSee(window, 300, 260, isPureRed, {550, 245, 639, 265}));
+    ASSERT_TRUE(xdo("click 1"));
+    ASSERT_TRUE(waitFor([&] { return game.program->console().find("1\n1\n") != std::string::npos; }))
+        << "no competition run announced:\n" << game.program->console();
 
-    // Back from the running game, into the login screen again, and the sign-up line.
+    double raceSeconds = runRace(window);
+    std::smatch answer;
+    const std::string console = game.program->console();
+    ASSERT_TRUE(std::regex_search(console, answer, std::regex("submitting score...\ntime recorded: (.*) s for runner\n")))
+        << console;
+    // Counted from "GO!", the time cannot be much longer than SPACE to the winning screen.
+    double seconds = std::stod(answer[1]);
+    EXPECT_GT(seconds, 1.0);
+    EXPECT_LT(seconds, 1.5 * raceSeconds + 1);
+    const std::string stored = server.contents();
+    EXPECT_EQ(occurrences(stored, "reports: "), 1u) << stored;
+    char board[64];
+    std::snprintf(board, sizeof board, ">runner</td><td class=\"number\">%.3f s<", seconds);
+    EXPECT_NE(server.get("").body.find(board), std::string::npos) << "the time is not on the board";
+    // No settings file at the start: the measurement wrote the colours under
+    // block one (red, hue near 0) and block two (blue, about 112).
+    double hue = -1, sat = -1;
+    EXPECT_TRUE(storedColour(game.settings(), "ONE", hue, sat) && (hue <= 8 || hue >= 172) && sat >= 150)
+        << game.settings();
+    EXPECT_TRUE(storedColour(game.settings(), "TWO", hue, sat) && hue >= 104 && hue <= 120 && sat >= 150)
+        << game.settings();
+
+    // back, Practice, a race that is not reported.
+    ASSERT_TRUE(clickAt(window, 500, 450));
+    ASSERT_TRUE(waitFor([&] { return menuShown(window); })) << "back did not return to the menu";
+    ASSERT_TRUE(moveAndSee(window, 300, 200, isBlack, practiceBox)) << "Practice did not turn black";
+    ASSERT_TRUE(xdo("click 1"));
+    runRace(window);
+    EXPECT_EQ(server.contents(), stored) << "a practice run reported";
+    EXPECT_EQ(occurrences(game.program->console(), "submitting score..."), 1u);
+
+    // back, Compete again, the sign-up line opens the sign-up page; back, Exit.
     ASSERT_TRUE(clickAt(window, 500, 450));
     ASSERT_TRUE(moveAndSee(window, 300, 300, isBlack, competeBox));
     ASSERT_TRUE(xdo("click 1"));
     ASSERT_TRUE(moveAndSee(window, 300, 350, isPureRed, {250, 300, 639, 330}));
     ASSERT_TRUE(xdo("click 1"));
-    ASSERT_TRUE(waitFor([&] { return !readFile(game.browserLog()).empty(); }));
-    EXPECT_EQ(readFile(game.browserLog()), game.signupUrl + "\n");
-    EXPECT_EQ(server.requests().size(), 1u);
-}
-
-TEST(stompathon, ExitEntryEndsWithStatusZero) {
-    ASSERT_NE(display, nullptr);
-    Game game(ScoreServerStub::refusedBase());
-    unsigned long window = menuWindow();
-    ASSERT_NE(window, 0ul) << "no menu drawn";
-    ASSERT_TRUE(xdo("mousemove --window " + std::to_string(window) + " 300 400 click 3"));
+    EXPECT_TRUE(waitFor([&] { return readFile(game.browserLog()) == game.signupUrl + "\n"; }));
+    ASSERT_TRUE(clickAt(window, 550, 280));
+    ASSERT_TRUE(waitFor([&] { return menuShown(window); }));
+    ASSERT_TRUE(clickAt(window, 300, 400, 3));
     int status = -1;
-    ASSERT_TRUE(game.waitForExit(&status));
+    ASSERT_TRUE(game.program->waitForExit(&status));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
 }

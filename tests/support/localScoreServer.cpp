@@ -5,6 +5,7 @@
 #include "ofScraperWebConnection.h"
 
 #include <chrono>
+#include <curl/curl.h>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -12,6 +13,30 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+
+static size_t appendTo(char* data, size_t size, size_t count, void* target) {
+    static_cast<std::string*>(target)->append(data, size * count);
+    return size * count;
+}
+
+// One blocking request; a form body makes it a POST.
+static HttpAnswer httpRequest(const std::string& url, const std::string* form = nullptr) {
+    HttpAnswer answer;
+    CURL* curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendTo);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer.body);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
+    if (form != nullptr) {
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, form->c_str());
+    }
+    if (curl_easy_perform(curl) == CURLE_OK) {
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);
+    }
+    curl_easy_cleanup(curl);
+    return answer;
+}
 
 LocalScoreServer::LocalScoreServer(int workers) {
     // Another process may take the free port before PHP binds it: try again.
@@ -68,11 +93,11 @@ std::string LocalScoreServer::base() const {
 }
 
 HttpAnswer LocalScoreServer::get(const std::string& pathAndQuery) const {
-    return httpRequest("GET", base() + pathAndQuery);
+    return httpRequest(base() + pathAndQuery);
 }
 
 HttpAnswer LocalScoreServer::post(const std::string& path, const std::string& formFields) const {
-    return httpRequest("POST", base() + path, formFields, "application/x-www-form-urlencoded");
+    return httpRequest(base() + path, &formFields);
 }
 
 HttpAnswer LocalScoreServer::signUp(const std::string& name, const std::string& password) const {

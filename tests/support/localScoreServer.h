@@ -1,10 +1,15 @@
 #pragma once
 
-#include "httpRequest.h"
 #include "scratchFolder.h"
 
 #include <string>
 #include <sys/types.h>
+
+// One HTTP answer as a test sees it.
+struct HttpAnswer {
+    long status = 0;                    // 0 when no answer came
+    std::string body;
+};
 
 // The project's own score server (server/public run by PHP's built-in server)
 // on a free port of 127.0.0.1, with a database of its own in a scratch folder;
@@ -17,8 +22,8 @@ public:
     LocalScoreServer& operator=(const LocalScoreServer&) = delete;
 
     bool running() const { return port > 0; }
+    int portNumber() const { return port; }
     std::string base() const;           // "http://127.0.0.1:PORT/"
-    std::string databasePath() const { return scratch.file("scores.sqlite"); }
 
     // Requests outside the game's client, for what it cannot do (POST, statuses)
     HttpAnswer get(const std::string& pathAndQuery) const;
@@ -32,6 +37,7 @@ public:
 
 private:
     bool start(int workers);
+    std::string databasePath() const { return scratch.file("scores.sqlite"); }
 
     ScratchFolder scratch{"stompathon-score-server"};
     pid_t pid = -1;

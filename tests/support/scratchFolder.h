@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 // A folder of its own under the temporary directory for the files one test
@@ -27,3 +29,9 @@ public:
 private:
     std::string folder;
 };
+
+// The whole file, "" when there is none.
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}

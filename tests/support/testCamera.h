@@ -61,7 +61,7 @@ public:
     TestCameras(const TestCameras&) = delete;
     TestCameras& operator=(const TestCameras&) = delete;
 
-    TestCamera* camera(size_t i = 0) const { return opened[i]; }
+    TestCamera* camera(size_t i = 0) const { return i < opened.size() ? opened[i] : nullptr; }
 
 private:
     std::vector<TestCamera*> opened;

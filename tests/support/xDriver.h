@@ -16,7 +16,6 @@
 // ---- Waiting and files -----------------------------------------------------------
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000);   // true once it holds
-std::string readFile(const std::string& path);      // the whole file, "" when there is none
 size_t occurrences(const std::string& text, const std::string& part);
 
 // ---- Pointer and keyboard --------------------------------------------------------

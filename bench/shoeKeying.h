@@ -1,12 +1,11 @@
 #pragma once
 
-// The running game's per-frame vision work, written with the image buffers and
-// the contour finder exactly as the game uses them, and the synthetic camera
-// frames it runs on. Shared by the allocation test and the benchmark.
+// Synthetic camera frames of two shoes on a floor, and the running game's
+// per-frame vision work written with the image buffers and the contour finder
+// as the game uses them, keyed by the game's own band keying.
+#include "fingerTracking.h"
 #include "ofxOpenCv.h"
 
-#include <algorithm>
-#include <cmath>
 #include <random>
 #include <vector>
 
@@ -47,29 +46,6 @@ inline std::vector<std::vector<unsigned char>> shoeFrames(int w, int h, int coun
     return frames;
 }
 
-// Keying as the running game does it: a byte is inside when it lies within the
-// band compared as floats, bounds included. For whole-numbered bytes that is
-// the same as lying within the band's whole numbers, which lets the loop run on
-// bytes; the build's -O2 does not vectorise loops, so this one asks for it.
-__attribute__((optimize("tree-vectorize"))) inline void keyShoe(const unsigned char* hue, const unsigned char* sat, unsigned char* mask, int n,
-                    const ShoeBand& band) {
-    float hueLow = std::ceil(band.hue - band.hueReach), hueHigh = std::floor(band.hue + band.hueReach);
-    float satLow = std::ceil(band.sat - band.satBelow), satHigh = std::floor(band.sat + 200);
-    if (hueLow > 255 || satLow > 255 || hueHigh < 0 || satHigh < 0 || hueLow > hueHigh || satLow > satHigh) {
-        std::fill(mask, mask + n, 0);
-        return;
-    }
-    const unsigned char hLow = static_cast<unsigned char>(std::max(0.0f, hueLow));
-    const unsigned char hSpan = static_cast<unsigned char>(std::min(255.0f, hueHigh) - hLow);
-    const unsigned char sLow = static_cast<unsigned char>(std::max(0.0f, satLow));
-    const unsigned char sSpan = static_cast<unsigned char>(std::min(255.0f, satHigh) - sLow);
-    for (int i = 0; i < n; i++) {
-        bool inHue = static_cast<unsigned char>(hue[i] - hLow) <= hSpan;
-        bool inSat = static_cast<unsigned char>(sat[i] - sLow) <= sSpan;
-        mask[i] = static_cast<unsigned char>(-(inHue & inSat));
-    }
-}
-
 struct ShoeKeyingPath {
     int w, h;
     ofxCvColorImage cameraImage, hsvImage;
@@ -93,8 +69,10 @@ struct ShoeKeyingPath {
         hsvImage.convertToGrayscalePlanarImages(huePlane, satPlane, valPlane);
         unsigned char* hue = huePlane.getPixels();
         unsigned char* sat = satPlane.getPixels();
-        keyShoe(hue, sat, maskOne.data(), w * h, shoeOneBand);
-        keyShoe(hue, sat, maskTwo.data(), w * h, shoeTwoBand);
+        keyColourBand(hue, sat, maskOne.data(), w * h, shoeOneBand.hue, shoeOneBand.sat, shoeOneBand.hueReach,
+                      shoeOneBand.satBelow, 200);
+        keyColourBand(hue, sat, maskTwo.data(), w * h, shoeTwoBand.hue, shoeTwoBand.sat, shoeTwoBand.hueReach,
+                      shoeTwoBand.satBelow, 200);
         maskOneImage.setFromPixels(maskOne.data(), w, h);
         maskTwoImage.setFromPixels(maskTwo.data(), w, h);
     }
