@@ -9,7 +9,7 @@ libopencv-dev libfreeimage-dev libfreetype-dev libtinyxml-dev libcurl4-openssl-d
 freeglut3-dev libglu1-mesa-dev libglew-dev libgl1-mesa-dri libx11-dev libv4l-dev
 libgtest-dev libbenchmark-dev
 xvfb xauth xdotool x11-utils imagemagick ffmpeg xdg-utils
-python3 python3-opencv python3-numpy
+python3 python3-opencv python3-numpy python3-selenium
 fonts-comfortaa
 php-cli php-sqlite3
 chromium chromium-driver

@@ -26,7 +26,9 @@ public:
                                                 // file, which leaves an empty document; position back at
                                                 // the document
     bool saveFile(const std::string& xmlFile);  // replaces the file in one step: on failure one console
-                                                // line, false, and the old file is untouched
+                                                // line, false, and the old file is untouched. Writes
+                                                // only a new file or a regular file its owner may
+                                                // write, directly or through a symbolic link
 
     // Reading (a missing path, or an element without text, gives the default)
     int getValue(const std::string& tag, int defaultValue, int which = 0);
@@ -63,7 +65,7 @@ public:
 
     static constexpr int maxValueLength = 1023;             // characters a getter returns at most
     static constexpr long maxFileBytes = 4L * 1024 * 1024;  // larger files are refused by loadFile
-    static constexpr int maxTagMarks = 8000;                // files with more '<' are refused by loadFile
+    static constexpr int maxMarks = 1000;                   // files with more '<' and '=' are refused by loadFile
 
 protected:
     // The two primitives behind the getters and setters

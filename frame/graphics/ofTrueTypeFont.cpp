@@ -40,16 +40,17 @@ static void releaseGlyphs(ofTrueTypeFont& font) {
 }
 
 // The rectangle a glyph's quad covers, relative to the pen on the baseline. The
-// margin lies around the bitmap, so the inked pixels land exactly where the
-// font's metrics put them.
+// quad starts at the bitmap's own corner and grows by both margins to the right
+// and downward, so the inked pixels land `margin` pixels right of and below the
+// place the font's metrics give them; drawing and measuring share this box.
 struct GlyphQuad {
     int left, top, right, bottom;
 };
 
 static GlyphQuad quadOf(const GlyphProps& glyph, int margin) {
-    return GlyphQuad{glyph.bitmapLeft - margin, -glyph.bitmapTop - margin,
-                     glyph.bitmapLeft + glyph.bitmapWidth + margin,
-                     glyph.bitmapRows - glyph.bitmapTop + margin};
+    return GlyphQuad{glyph.bitmapLeft, -glyph.bitmapTop,
+                     glyph.bitmapLeft + glyph.bitmapWidth + 2 * margin,
+                     glyph.bitmapRows - glyph.bitmapTop + 2 * margin};
 }
 
 // Row y of a bitmap counted from the top, whichever way its rows are stored.

@@ -25,9 +25,17 @@ static std::tm localTimeNow() {
     return local;
 }
 
+// Tells ofStartDetached why the program did not start; the pipe stays empty
+// when it did.
+static void reportError(int reportFd) {
+    int error = errno;
+    ssize_t written = write(reportFd, &error, sizeof(error));
+    (void)written;
+}
+
 // Runs in the grandchild: the arguments go to the program as they are, never
-// through a shell, with the standard streams detached from ours. A failed exec
-// reports its errno through the pipe, which a successful one closes.
+// through a shell, with the standard streams detached from ours. A successful
+// exec closes the pipe.
 static void execDetached(const std::vector<std::string>& arguments, int reportFd) {
     int devNull = open("/dev/null", O_RDWR);
     if (devNull >= 0) {
@@ -41,9 +49,7 @@ static void execDetached(const std::vector<std::string>& arguments, int reportFd
     }
     argv.push_back(nullptr);
     execvp(argv[0], argv.data());
-    int error = errno;
-    ssize_t written = write(reportFd, &error, sizeof(error));
-    (void)written;
+    reportError(reportFd);
     _exit(127);
 }
 
@@ -147,8 +153,12 @@ bool ofStartDetached(const std::vector<std::string>& arguments) {
     if (child == 0) {
         setsid();
         signal(SIGCHLD, SIG_DFL);
-        if (fork() == 0) {
+        pid_t program = fork();
+        if (program == 0) {
             execDetached(arguments, report[1]);
+        }
+        if (program < 0) {
+            reportError(report[1]);
         }
         _exit(0);
     }

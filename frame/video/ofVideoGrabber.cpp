@@ -49,11 +49,12 @@ bool ofVideoGrabber::initGrabber(int w, int h) {
     width = w;
     height = h;
 
+    // Black until the first frame, with or without a texture.
     size_t bytes = static_cast<size_t>(width) * height * 3;
     pixels.reset(new unsigned char[bytes]);
+    std::memset(pixels.get(), 0, bytes);
     if (useTexture) {
         texture.allocate(width, height, GL_RGB);
-        std::memset(pixels.get(), 0, bytes);
         texture.loadData(pixels.get(), width, height, GL_RGB);
     }
     return true;

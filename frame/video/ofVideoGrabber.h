@@ -6,9 +6,9 @@
 #include <memory>
 
 // One camera picture at a fixed size: 3 bytes a pixel red, green, blue, rows
-// top-down, refreshed by grabFrame whenever the camera has a new frame, and
-// drawn as a texture. The requested size is always kept; a camera that delivers
-// another size is resampled (nearest neighbour).
+// top-down, black until the first frame, refreshed by grabFrame whenever the
+// camera has a new frame, and drawn as a texture. The requested size is always
+// kept; a camera that delivers another size is resampled (nearest neighbour).
 class ofVideoGrabber {
 public:
     ofVideoGrabber();

@@ -9,7 +9,6 @@
 // ---- File-level state ----------------------------------------------------------
 
 static const int channels = 3;
-static const float byteProductScale = 1.0f / 255;  // keeps a product of bytes within a byte
 
 // ---- Helpers ----------------------------------------------------------------------
 

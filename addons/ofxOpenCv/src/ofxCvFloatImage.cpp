@@ -23,7 +23,9 @@ ofxCvFloatImage::~ofxCvFloatImage() {
 }
 
 void ofxCvFloatImage::allocate(int w, int h) {
-    allocateStorage(w, h, CV_32FC1, GL_LUMINANCE, 1, "ofxCvFloatImage");
+    if (!allocateStorage(w, h, CV_32FC1, GL_LUMINANCE, 1, "ofxCvFloatImage")) {
+        return;
+    }
     displayImage.create(h, w, CV_8UC1);
     floatPixels = new float[static_cast<size_t>(w) * h];
 }

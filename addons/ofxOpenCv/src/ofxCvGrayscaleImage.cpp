@@ -7,10 +7,6 @@
 
 #include <vector>
 
-// ---- File-level state ----------------------------------------------------------
-
-static const float byteProductScale = 1.0f / 255;  // keeps a product of bytes within a byte
-
 // ---- ofxCvGrayscaleImage ------------------------------------------------------------
 
 ofxCvGrayscaleImage::ofxCvGrayscaleImage() {

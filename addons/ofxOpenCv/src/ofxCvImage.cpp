@@ -15,6 +15,16 @@ static cv::Point2f toCv(const ofPoint& p) {
     return cv::Point2f(p.x, p.y);
 }
 
+// The vision library throws on such sizes, so they are refused before anything
+// is released: a buffer keeps its picture, an empty one stays empty.
+static bool sizeAccepted(int w, int h, const char* operation) {
+    if (w <= 0 || h <= 0) {
+        std::printf("error in %s, width and height must be above 0\n", operation);
+        return false;
+    }
+    return true;
+}
+
 // ---- ofxCvImage ---------------------------------------------------------------------
 
 ofxCvImage::ofxCvImage()
@@ -250,8 +260,11 @@ bool ofxCvImage::sameSizeAs(const ofxCvImage& other, const char* operation) cons
     return holdsImage();
 }
 
-void ofxCvImage::allocateStorage(int w, int h, int cvType, int glType, int bytesPerPixel,
+bool ofxCvImage::allocateStorage(int w, int h, int cvType, int glType, int bytesPerPixel,
                                  const char* kindName) {
+    if (!sizeAccepted(w, h, "allocate")) {
+        return false;
+    }
     if (allocated) {
         std::printf("warning: reallocating cvImage in %s\n", kindName);
         clear();
@@ -265,6 +278,7 @@ void ofxCvImage::allocateStorage(int w, int h, int cvType, int glType, int bytes
     if (useTexture) {
         texture.allocate(width, height, glType);
     }
+    return true;
 }
 
 // The vision library may pad its rows, so copies go row by row.
@@ -315,7 +329,7 @@ void ofxCvImage::multiplyImage(const ofxCvImage& other, double scale) {
 }
 
 void ofxCvImage::resize(int w, int h) {
-    if (!holdsImage() || w <= 0 || h <= 0) {
+    if (!sizeAccepted(w, h, "resize") || !holdsImage()) {
         return;
     }
     cv::Mat resized;

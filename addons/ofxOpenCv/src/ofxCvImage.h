@@ -19,11 +19,13 @@ public:
     // Storage
     virtual void convertToRange(float min, float max);  // min -> 0, max -> 255, linear;
                                                     // nothing when min == max
-    virtual void allocate(int w, int h) = 0;        // warns once per re-allocation; contents undefined
+    virtual void allocate(int w, int h) = 0;        // warns once per re-allocation; contents undefined;
+                                                    // w or h below 1: one line and nothing
     virtual void clear();                           // releases the images and pixels; allocated stays
                                                     // true, so the next allocate warns
     virtual void setUseTexture(bool use);           // call before allocate
-    void resize(int w, int h);                      // bilinear; reallocates as the same kind (and warns)
+    void resize(int w, int h);                      // bilinear; reallocates as the same kind (and warns);
+                                                    // w or h below 1: one line and nothing
 
     // Filling and scalar arithmetic (saturated for 8-bit kinds; all channels)
     virtual void set(int value);
@@ -87,8 +89,9 @@ protected:
     bool sameSizeAs(const ofxCvImage& other, const char* operation) const;
                                                     // false and "error in <operation>, images are
                                                     // different sizes" when not
-    void allocateStorage(int w, int h, int cvType, int glType, int bytesPerPixel,
-                         const char* kindName);     // the shared steps of allocate
+    bool allocateStorage(int w, int h, int cvType, int glType, int bytesPerPixel,
+                         const char* kindName);     // the shared steps of allocate; false when
+                                                    // the size was refused
     void copyRowsIn(const unsigned char* source, int bytesPerRow);    // packed rows into image
     void copyRowsOut(const cv::Mat& from, unsigned char* target, int bytesPerRow) const;
     void drawThroughTexture(int glFormat, float x, float y, float w, float h);

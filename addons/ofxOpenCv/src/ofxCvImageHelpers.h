@@ -4,6 +4,9 @@
 
 // Steps shared by the buffer kinds; not part of the add-on's interface.
 
+// Multiplying bytes
+inline constexpr float byteProductScale = 1.0f / 255;  // keeps a product of two bytes within a byte
+
 // Pixel input
 bool fitsPixels(const ofxCvImage& target, const void* px, int w, int h);
                                                     // false and one line when px is null or w, h

@@ -1,357 +1,196 @@
 #include "ofxXmlSettings.h"
+#include "commandOutput.h"
 #include "scratchFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <dirent.h>
 #include <fstream>
 #include <signal.h>
-#include <sstream>
-#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
-// A fresh directory per test, removed afterwards.
-class ofxXmlSettingsFiles : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_FALSE(dir.empty()); }
-    std::string path(const std::string& name) const { return dir + "/" + name; }
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        DIR* d = opendir(dir.c_str());
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') names.push_back(e->d_name);
-        closedir(d);
-        return names;
-    }
-    ScratchFolder scratch{"xmlsettings"};
-    std::string dir = scratch.path();
-};
+const mode_t shellMask = umask(027);    // files made here get 0640, whatever the shell's umask
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
+const std::string gameFile = R"(<STOMPATHON>
+    <SCORES>
+        <HIGHSCORE>9120</HIGHSCORE>
+    </SCORES>
+    <COLORS>
+        <ONE>
+            <HUE>12.500000</HUE>
+            <SAT>200.000000</SAT>
+        </ONE>
+        <TWO>
+            <HUE>171.250000</HUE>
+            <SAT>88.000000</SAT>
+        </TWO>
+    </COLORS>
+    <MARKERS>
+        <ONE>
+            <X>0.000000</X>
+            <Y>0.000000</Y>
+        </ONE>
+        <TWO>
+            <X>0.000000</X>
+            <Y>0.000000</Y>
+        </TWO>
+    </MARKERS>
+</STOMPATHON>
+)";
+
+// The whole document on one line, so that one comparison checks every element.
+std::string printed(const ofxXmlSettings& s) {
+    TiXmlPrinter printer;
+    printer.SetStreamPrinting();
+    s.Accept(&printer);
+    return printer.CStr();
 }
 
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
+// Each entry as "name -rw-r-----", then a regular file's contents: all that a save changed.
+std::string folderState(const std::string& folder) {
+    return commandOutput("cd " + folder + " && export LC_ALL=C && for f in *; do stat -c '%n %A' \"$f\"; "
+                         "if [ -f \"$f\" ] && [ ! -L \"$f\" ]; then cat \"$f\"; fi; done");
 }
 
-// What the game writes at a colour measurement, over a file holding a highscore.
-void fillLikeTheGame(ofxXmlSettings& s) {
-    s.setValue("STOMPATHON:SCORES:HIGHSCORE", 9120);
-    s.setValue("STOMPATHON:COLORS:ONE:HUE", 12.5);
-    s.setValue("STOMPATHON:COLORS:ONE:SAT", 200.0);
-    s.setValue("STOMPATHON:COLORS:TWO:HUE", 171.25);
-    s.setValue("STOMPATHON:COLORS:TWO:SAT", 88.0);
-    s.setValue("STOMPATHON:MARKERS:ONE:X", 0.0);
-    s.setValue("STOMPATHON:MARKERS:ONE:Y", 0.0);
-    s.setValue("STOMPATHON:MARKERS:TWO:X", 0.0);
-    s.setValue("STOMPATHON:MARKERS:TWO:Y", 0.0);
+int consoleLines(const std::string& console) {
+    return static_cast<int>(std::count(console.begin(), console.end(), '\n'));
 }
-
-const char* gameFile =
-    "<STOMPATHON>\n"
-    "    <SCORES>\n"
-    "        <HIGHSCORE>9120</HIGHSCORE>\n"
-    "    </SCORES>\n"
-    "    <COLORS>\n"
-    "        <ONE>\n"
-    "            <HUE>12.500000</HUE>\n"
-    "            <SAT>200.000000</SAT>\n"
-    "        </ONE>\n"
-    "        <TWO>\n"
-    "            <HUE>171.250000</HUE>\n"
-    "            <SAT>88.000000</SAT>\n"
-    "        </TWO>\n"
-    "    </COLORS>\n"
-    "    <MARKERS>\n"
-    "        <ONE>\n"
-    "            <X>0.000000</X>\n"
-    "            <Y>0.000000</Y>\n"
-    "        </ONE>\n"
-    "        <TWO>\n"
-    "            <X>0.000000</X>\n"
-    "            <Y>0.000000</Y>\n"
-    "        </TWO>\n"
-    "    </MARKERS>\n"
-    "</STOMPATHON>\n";
 
 }  // namespace
 
-TEST(ofxXmlSettings, TokenizeSkipsEmptyPieces) {
-    typedef std::vector<std::string> Pieces;
-    EXPECT_EQ(ofxXmlSettings::tokenize("a::b", ":"), (Pieces{"a", "b"}));
-    EXPECT_EQ(ofxXmlSettings::tokenize(":a:b:", ":"), (Pieces{"a", "b"}));
-    EXPECT_EQ(ofxXmlSettings::tokenize("", ":"), (Pieces{""}));
-    EXPECT_EQ(ofxXmlSettings::tokenize(":::", ":"), Pieces{});
-}
-
-TEST(ofxXmlSettings, SetValueCreatesThePathAndReplacesInPlace) {
+TEST(ofxXmlSettings, PathsWriteAndReadTheDocument) {
+    EXPECT_EQ(ofxXmlSettings::tokenize("", ":"), std::vector<std::string>{""});
     ofxXmlSettings s;
     EXPECT_EQ(s.setValue("A:B:C", 5), 0);
-    EXPECT_EQ(s.getValue("A:B:C", 0), 5);
-    EXPECT_TRUE(s.tagExists("A:B"));
-    EXPECT_FALSE(s.tagExists("A:Z"));
-    EXPECT_FALSE(s.tagExists(":"));
-
     s.setValue("A:FIRST", 1);
-    s.setValue("A:B", "flat");              // the sub-elements of B go, B keeps its place
-    EXPECT_EQ(s.getValue("A:B", std::string()), "flat");
-    EXPECT_FALSE(s.tagExists("A:B:C"));
-    EXPECT_EQ(s.getNumTags("A"), 1);
-    ASSERT_TRUE(s.pushTag("A"));
-    EXPECT_STREQ(s.FirstChildElement()->FirstChildElement()->Value(), "B");
-}
-
-TEST(ofxXmlSettings, ValuesAreTextConvertedOnRead) {
-    ofxXmlSettings s;
-    s.setValue("A:B", 1.5);
-    EXPECT_EQ(s.getValue("A:B", std::string()), "1.500000");
-    EXPECT_EQ(s.getValue("A:B", 0), 1);
-    EXPECT_DOUBLE_EQ(s.getValue("A:B", 0.0), 1.5);
-    s.setValue("A:N", -7);
-    EXPECT_EQ(s.getValue("A:N", std::string()), "-7");
-    s.setValue("A:T", "12abc");
-    EXPECT_EQ(s.getValue("A:T", 99), 12);
-    s.setValue("A:T", "abc");
-    EXPECT_EQ(s.getValue("A:T", 99), 0);
-    s.setValue("A:BIG", 1e300);             // three hundred digits, no fixed buffer
-    EXPECT_DOUBLE_EQ(s.getValue("A:BIG", 0.0), 1e300);
-    s.setValue("A:LONG", std::string(2000, 'x') + "y");
-    EXPECT_EQ(s.getValue("A:LONG", std::string()), std::string(1023, 'x'));
-    s.setValue("A:PARENT:CHILD", 3);        // an element holding elements has no value
-    EXPECT_EQ(s.getValue("A:PARENT", 42), 42);
-}
-
-TEST(ofxXmlSettings, WhichPicksAmongTheFirstComponentOnly) {
-    ofxXmlSettings s;
+    s.setValue("A:B", "a<b");                   // B's sub-elements go, B keeps its place
+    s.setValue(":N::D:", 1.5);                  // empty pieces are skipped
     EXPECT_EQ(s.addValue("P:X", 1), 0);
     EXPECT_EQ(s.addValue("P:X", 2), 1);
-    EXPECT_EQ(s.getNumTags("P:X"), 2);
-    EXPECT_EQ(s.getValue("P:X", 0, 1), 2);
-    EXPECT_EQ(s.setValue("P:X", 20, 1), 1);
-    EXPECT_EQ(s.getValue("P:X", 0, 1), 20);
-    EXPECT_EQ(s.getValue("P:X", 0, 0), 1);
-    EXPECT_EQ(s.setValue("P", 7, 5), 2);    // too few P: a third is appended
-    EXPECT_EQ(s.getValue("P", 0, 2), 7);
-
-    ASSERT_TRUE(s.pushTag("P"));
-    s.addValue("X", 11);                    // a second X under the first P
-    s.popTag();
-    EXPECT_EQ(s.getValue("P:X", 0, 0), 1);  // deeper components take the first
+    EXPECT_EQ(s.setValue("P:X", 20, 1), 1);     // which picks among the first component only
+    EXPECT_EQ(s.setValue("P", -7, 5), 2);       // too few P: a third is appended
     EXPECT_EQ(s.addTag("P:Q"), 3);
+    testing::internal::CaptureStdout();
+    for (const char* tag : {"", ":::", "MY KEY", "A:9LIVES", "A:<B>"})     // the file would not load
+        EXPECT_EQ(s.setValue(tag, 1), -1) << tag;
+    EXPECT_EQ(consoleLines(testing::internal::GetCapturedStdout()), 5);
+    EXPECT_EQ(s.setValue("_a-b.c:X1", 1), 0);
+    EXPECT_EQ(printed(s), "<A><B>a&lt;b</B><FIRST>1</FIRST></A><N><D>1.500000</D></N><P><X>1</X></P>"
+                          "<P><X>20</X></P><P>-7</P><P><Q></Q></P><_a-b.c><X1>1</X1></_a-b.c>");
+
+    EXPECT_EQ(s.getValue("N:D", 0), 1);
+    EXPECT_DOUBLE_EQ(s.getValue("N:D", 0.0), 1.5);
+    EXPECT_EQ(s.getValue("P:X", 0, 1), 20);
+    EXPECT_EQ(s.getValue("P", 42), 42);         // an element holding elements has no value
+    EXPECT_EQ(s.getNumTags("P:X"), 4);
     EXPECT_TRUE(s.tagExists("P:Q", 3));
-}
+    EXPECT_FALSE(s.tagExists("A:Z"));
+    s.setValue("N:LONG", std::string(2000, 'x') + "y");
+    EXPECT_EQ(s.getValue("N:LONG", std::string()), std::string(1023, 'x'));
 
-TEST(ofxXmlSettings, PushAndPopMoveThePosition) {
-    ofxXmlSettings s;
-    s.setValue("A:B:C", 5);
-    s.addValue("A:B:C", 6);
-    EXPECT_EQ(s.popTag(), 0);
-    ASSERT_TRUE(s.pushTag("A:whatever", 1));   // only "A" counts
-    ASSERT_TRUE(s.pushTag("B"));
-    EXPECT_EQ(s.getPushLevel(), 2);
-    EXPECT_EQ(s.getValue("C", 0), 6);
-
+    ASSERT_TRUE(s.pushTag("P:whatever", 1));    // only "P" counts
+    ASSERT_TRUE(s.pushTag("X"));
     testing::internal::CaptureStdout();
     EXPECT_FALSE(s.pushTag("MISSING"));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "pushTag - tag not found\n");
-    EXPECT_EQ(s.getPushLevel(), 2);
-
     EXPECT_EQ(s.popTag(), 1);
-    EXPECT_EQ(s.getValue("B:C", 0), 6);
+    EXPECT_EQ(s.getValue("X", 0), 20);          // read below the position,
+    s.clear();                                  // cleared only there,
+    EXPECT_EQ(s.addValue("X", 11), 0);          // and written there
     EXPECT_EQ(s.popTag(), 0);
-    EXPECT_EQ(s.getValue("A:B:C", 0, 1), 6);
-}
-
-TEST(ofxXmlSettings, RemoveClearAndClearContents) {
-    ofxXmlSettings s;
-    s.setValue("A:B", 1);
-    s.setValue("A:C", 2);
-    s.addValue("P", 1);
-    s.addValue("P", 2);
     s.removeTag("A:Z");
     s.removeTag("A:B");
-    EXPECT_FALSE(s.tagExists("A:B"));
-    EXPECT_EQ(s.getValue("A:C", 0), 2);
-    s.removeTag("P", 1);
-    EXPECT_EQ(s.getNumTags("P"), 1);
-    EXPECT_EQ(s.getValue("P", 0), 1);
-
-    s.clearTagContents("A");
-    EXPECT_TRUE(s.tagExists("A"));
-    EXPECT_FALSE(s.tagExists("A:C"));
+    s.removeTag("P", 2);
+    s.clearTagContents("N");
     s.clearTagContents("NOPE");
-    EXPECT_FALSE(s.tagExists("NOPE"));
-
-    ASSERT_TRUE(s.pushTag("P"));
-    s.clear();                              // only below the position
-    s.popTag();
-    EXPECT_TRUE(s.tagExists("P"));
-    EXPECT_EQ(s.getValue("P", 5), 5);
-    s.clear();
-    EXPECT_EQ(s.FirstChild(), nullptr);
+    EXPECT_EQ(printed(s), "<A><FIRST>1</FIRST></A><N></N><P><X>1</X></P><P><X>11</X></P><P><Q></Q></P>"
+                          "<_a-b.c><X1>1</X1></_a-b.c>");
 }
 
-TEST(ofxXmlSettings, RefusesPathsThatWouldMakeTheFileUnloadable) {
-    ofxXmlSettings s;
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(s.setValue("", 1), -1);
-    EXPECT_EQ(s.setValue(":::", 1), -1);
-    EXPECT_EQ(s.setValue("MY KEY", 1), -1);
-    EXPECT_EQ(s.addValue("A:9LIVES", 1), -1);
-    EXPECT_EQ(s.addTag("A:<B>"), -1);
-    EXPECT_NE(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(s.FirstChild(), nullptr);
-    EXPECT_EQ(s.setValue("_a-b.c:X1", 1), 0);
-}
-
-TEST_F(ofxXmlSettingsFiles, SavedFileHasThePrintersLayoutAndLoadsBack) {
-    ofxXmlSettings s;
-    fillLikeTheGame(s);
-    ASSERT_TRUE(s.saveFile(path("mySettings.xml")));
-    EXPECT_EQ(readFile(path("mySettings.xml")), gameFile);
-    EXPECT_EQ(entries(), std::vector<std::string>{"mySettings.xml"});   // no temporary left
-
-    ofxXmlSettings again;
-    ASSERT_TRUE(again.loadFile(path("mySettings.xml")));
-    EXPECT_EQ(again.getValue("STOMPATHON:COLORS:TWO:HUE", 0), 171);
-    EXPECT_EQ(again.getValue("STOMPATHON:SCORES:HIGHSCORE", 0), 9120);
-
-    // a declaration read in is written back; markup in values survives; an
-    // empty value keeps both tags and an empty element prints as one
-    writeFile(path("decl.xml"), "<?xml version=\"1.0\" ?>\n<R><V>1</V></R>");
-    ASSERT_TRUE(again.loadFile(path("decl.xml")));
-    again.setValue("R:V", "a<b & \"c\"");
-    again.setValue("R:E:GONE", 1);
-    again.removeTag("R:E:GONE");
-    ASSERT_TRUE(again.pushTag("R"));
-    again.addTag("EMPTY");
-    ASSERT_TRUE(again.saveFile(path("decl.xml")));
-    EXPECT_EQ(readFile(path("decl.xml")),
-              "<?xml version=\"1.0\" ?>\n<R>\n    <V>a&lt;b &amp; &quot;c&quot;</V>\n"
-              "    <E />\n    <EMPTY></EMPTY>\n</R>\n");
-    EXPECT_TRUE(again.loadFile(path("decl.xml")));
-    EXPECT_EQ(again.getPushLevel(), 0);    // loading goes back to the document
-    EXPECT_EQ(again.popTag(), 0);
-    EXPECT_EQ(again.getValue("R:V", std::string()), "a<b & \"c\"");
-    EXPECT_FALSE(again.tagExists("STOMPATHON"));    // the previous file is gone
-}
-
-TEST_F(ofxXmlSettingsFiles, BadFilesLoadAsAnEmptyDocument) {
+TEST(ofxXmlSettingsFiles, BadFilesLoadAsAnEmptyDocument) {
+    ScratchFolder scratch("xmlsettings");
+    std::string file = scratch.file("mySettings.xml");
     std::string deep;
     for (int i = 0; i < 200000; ++i) deep += "<a>";
-    std::string binary;
-    for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 7919) >> 3);
-    // Deep files disguised from a scan of the structure: stray end tags first, or
-    // a declaration whose quoted value looks like the start of a comment.
-    std::string strayEnds;
-    for (int i = 0; i < 5000; ++i) strayEnds += "</>";
-    std::string disguisedDeclaration = "<?xml version=\"><!--\" ?>";
-    for (int i = 0; i < 9000; ++i) disguisedDeclaration += "<a>";
-    disguisedDeclaration += "-->";
-    std::vector<std::string> bad = {"", "not xml at all", binary, deep + "<b>1</b>",
-                                    strayEnds + deep, disguisedDeclaration,
+    std::string good;                           // '<' and '=' together 1000 times, right at the bound
+    for (int i = 0; i < 250; ++i) good = "<a x='<'>" + good + "</a>";
+    // Deep files disguised from a scan of the structure by stray end tags or a quoted comment start.
+    std::vector<std::string> bad = {"", "not xml at all", deep + "<b>1</b>", "</></></>" + deep,
+                                    "<?xml version=\"><!--\" ?>" + deep + "-->", "<a y=''" + good.substr(2),
                                     std::string(ofxXmlSettings::maxFileBytes + 1, ' ') + "<S>1</S>"};
-    std::string good = gameFile;
-    for (size_t cut = 0; cut < good.rfind("</STOMPATHON>"); cut += 7) bad.push_back(good.substr(0, cut));
+    for (size_t cut = 0; cut < gameFile.rfind("</STOMPATHON>"); cut += 7) bad.push_back(gameFile.substr(0, cut));
 
     ofxXmlSettings s;
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(s.loadFile(path("missing.xml")));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");     // the usual first start
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(s.loadFile(dir));
+    EXPECT_FALSE(s.loadFile(scratch.file("missing.xml")));     // the usual first start: no console line
     for (size_t i = 0; i < bad.size(); ++i) {
-        writeFile(path("mySettings.xml"), good);
-        ASSERT_TRUE(s.loadFile(path("mySettings.xml")));
-        writeFile(path("mySettings.xml"), bad[i]);
-        EXPECT_FALSE(s.loadFile(path("mySettings.xml"))) << "bad file " << i;
-        EXPECT_EQ(s.getValue("STOMPATHON:COLORS:ONE:HUE", -1), -1) << "bad file " << i;
-        EXPECT_EQ(s.getNumTags("STOMPATHON"), 0) << "bad file " << i;
+        std::ofstream(file) << good;
+        EXPECT_TRUE(s.loadFile(file) && s.pushTag("a"));
+        std::ofstream(file) << bad[i];
+        EXPECT_FALSE(s.loadFile(file)) << "bad file " << i;
+        EXPECT_EQ(printed(s), "") << "bad file " << i;        // nothing of the old or half-read file
+        EXPECT_EQ(s.getPushLevel(), 0) << "bad file " << i;
     }
-    s.setValue("STOMPATHON:COLORS:ONE:HUE", 3);     // built from scratch, saved anew
-    EXPECT_TRUE(s.saveFile(path("mySettings.xml")));
-
-    std::string nested = "<!-- <a><a><a> -->";      // deep, but within reach, still loads
-    for (int i = 0; i < 900; ++i) nested = "<a x='<a>'>" + nested + "</a>";
-    writeFile(path("nested.xml"), nested);
-    EXPECT_TRUE(s.loadFile(path("nested.xml")));
-
-    // The bound is on the number of '<': a flat file right at it loads, one more is refused.
-    std::string flat = "<R>";
-    for (int i = 0; i < ofxXmlSettings::maxTagMarks - 2; ++i) flat += "<v/>";
-    writeFile(path("flat.xml"), flat + "</R>");
-    EXPECT_TRUE(s.loadFile(path("flat.xml")));
-    writeFile(path("flat.xml"), flat + "<v/></R>");
-    EXPECT_FALSE(s.loadFile(path("flat.xml")));
-    std::string deepest;     // as deep as the bound lets a file be: parsed without running out of stack
-    for (int i = 0; i < ofxXmlSettings::maxTagMarks; ++i) deepest += "<a>";
-    writeFile(path("deepest.xml"), deepest);
-    EXPECT_FALSE(s.loadFile(path("deepest.xml")));
-    testing::internal::GetCapturedStdout();
+    std::string console = testing::internal::GetCapturedStdout();    // with any failure above
+    EXPECT_EQ(consoleLines(console), static_cast<int>(bad.size())) << console;
 }
 
-TEST_F(ofxXmlSettingsFiles, SaveReplacesTheFileKeepingItsPermissions) {
-    ofxXmlSettings s;
-    s.setValue("A", 1);
-    ASSERT_TRUE(s.saveFile(path("s.xml")));
-    mode_t mask = umask(0);
-    umask(mask);
-    struct stat info;
-    ASSERT_EQ(stat(path("s.xml").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
-
-    chmod(path("s.xml").c_str(), 0640);
-    symlink("s.xml", path("link.xml").c_str());
-    s.setValue("A", 2);
-    ASSERT_TRUE(s.saveFile(path("link.xml")));      // through the link, into its target
-    ASSERT_EQ(lstat(path("link.xml").c_str(), &info), 0);
-    EXPECT_TRUE(S_ISLNK(info.st_mode));
-    ASSERT_EQ(stat(path("s.xml").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
-    EXPECT_EQ(readFile(path("s.xml")), "<A>2</A>\n");
+TEST(ofxXmlSettingsFiles, SaveReplacesOnlyRegularFilesTheirOwnerMayWrite) {
+    const struct { const char *setup, *saved, *after; } cases[] = {    // "" after: refused, folder untouched
+        {"", "real.xml", "real.xml -rw-r-----\n<A>2</A>\n"},
+        {"echo old >real.xml; chmod 200 real.xml", "real.xml", "real.xml -rw-------\n<A>2</A>\n"},  // loadable
+        {"echo old >real.xml; chmod 444 real.xml", "real.xml", ""},
+        {"echo old >real.xml; chmod 000 real.xml", "real.xml", ""},
+        {"mkdir real.xml", "real.xml", ""},
+        {"touch real.xml; chmod 604 real.xml; ln -s real.xml s.xml", "s.xml", "real.xml -rw----r--\n<A>2</A>\ns.xml lrwxrwxrwx\n"},
+        {"ln -s real.xml s.xml", "s.xml", ""},
+        {"mkfifo real.xml; ln -s real.xml s.xml", "s.xml", ""},
+    };
+    for (const auto& [setup, saved, after] : cases) {
+        SCOPED_TRACE(setup);
+        ScratchFolder scratch("xmlsettings");
+        commandOutput("cd " + scratch.path() + "; " + setup);
+        std::string before = folderState(scratch.path());
+        ofxXmlSettings s;
+        s.setValue("A", 2);
+        testing::internal::CaptureStdout();
+        bool written = s.saveFile(scratch.file(saved));
+        EXPECT_EQ(consoleLines(testing::internal::GetCapturedStdout()), *after ? 0 : 1);
+        EXPECT_EQ(written, *after != '\0');
+        EXPECT_EQ(folderState(scratch.path()), *after ? after : before);
+    }
 }
 
-TEST_F(ofxXmlSettingsFiles, FailedSaveLeavesTheOldFileAlone) {
+TEST(ofxXmlSettingsFiles, SavesAreAllOrNothing) {
+    ScratchFolder scratch("xmlsettings");
+    std::string file = scratch.file("mySettings.xml");
+    commandOutput("cd " + scratch.path() + " && echo old >mySettings.xml && echo keep | tee mySettings.xml.tmp-12345"
+                  " mySettings.xml.tmp-1234567 my.xml.tmp-123456");
     ofxXmlSettings s;
-    fillLikeTheGame(s);
-    mkdir(path("target.xml").c_str(), 0755);
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(s.saveFile(path("no/such/dir/mySettings.xml")));
-    EXPECT_FALSE(s.saveFile(path("target.xml")));   // a directory cannot be replaced by a file
-    std::string console = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(std::count(console.begin(), console.end(), '\n'), 2) << console;
-    EXPECT_EQ(entries(), std::vector<std::string>{"target.xml"});
-
-    // The disk fills, then the process dies, in the middle of the write.
-    writeFile(path("mySettings.xml"), "<OLD>1</OLD>\n");
-    for (bool dies : {false, true}) {
+    s.Parse(gameFile.c_str());
+    for (bool dies : {false, true}) {           // the disk fills, or the process dies, while writing
         pid_t child = fork();
         if (child == 0) {
             signal(SIGXFSZ, dies ? SIG_DFL : SIG_IGN);
             struct rlimit none = {0, 0}, small = {64, 64};
             setrlimit(RLIMIT_CORE, &none);
             setrlimit(RLIMIT_FSIZE, &small);
-            _exit(s.saveFile(path("mySettings.xml")) ? 0 : 1);
+            _exit(s.saveFile(file) ? 0 : 1);
         }
         int status = 0;
         waitpid(child, &status, 0);
-        EXPECT_EQ(WIFSIGNALED(status) != 0, dies);
-        EXPECT_EQ(WIFEXITED(status) && WEXITSTATUS(status) == 1, !dies);
-        EXPECT_EQ(readFile(path("mySettings.xml")), "<OLD>1</OLD>\n");
-        if (!dies) {
-            EXPECT_EQ(entries().size(), 2u);     // the temporary file is removed
-        }
+        EXPECT_EQ(WIFSIGNALED(status) ? -1 : WEXITSTATUS(status), dies ? -1 : 1);
+        EXPECT_EQ(readFile(file), "old\n");
+        EXPECT_EQ(commandOutput("ls " + scratch.path() + " | wc -l"), dies ? "5\n" : "4\n");  // a crash's temporary
     }
+    ASSERT_TRUE(s.saveFile(file));              // which clears what the crash left, and only that
+    EXPECT_EQ(folderState(scratch.path()), "my.xml.tmp-123456 -rw-r-----\nkeep\n"
+                                           "mySettings.xml -rw-r-----\n" + gameFile +
+                                           "mySettings.xml.tmp-12345 -rw-r-----\nkeep\n"
+                                           "mySettings.xml.tmp-1234567 -rw-r-----\nkeep\n");
 }

@@ -2,208 +2,103 @@
 
 #include "ofGraphics.h"
 
-#include <GL/glew.h>
 #include <GL/glu.h>
-#include <cmath>
+#include <array>
+
+// A shape as the calls that build it: 'v' vertex, 'c' curve vertex, 'b' Bezier
+// vertex, 'n' next contour (closed).
+using Steps = std::vector<std::pair<char, std::vector<float>>>;
+using ofShapesTest = GlTest;
 
 static const Rgb black{0, 0, 0};
-static const Rgb red{255, 0, 0};
+static const Rgb white{255, 255, 255};
+static const Steps triangle = {{'v', {10, 10}}, {'v', {100, 10}}, {'v', {100, 80}}};
 
-class ofShapesTest : public GlTest {
-protected:
-    void TearDown() override {
-        ofSetPolyMode(GLU_TESS_WINDING_ODD);
-        GlTest::TearDown();
-    }
-
-    // The vertices of an outline drawn as line segments, in drawing order and
-    // screen coordinates (y down): the first point, then each segment's end.
-    std::vector<std::pair<float, float>> outlinePath(const std::function<void()>& drawing) {
-        std::vector<std::pair<float, float>> path;
-        for (const FeedbackPrimitive& line : feedbackOf(drawing)) {
-            EXPECT_TRUE(line.token == GL_LINE_TOKEN || line.token == GL_LINE_RESET_TOKEN);
-            if (path.empty()) {
-                path.push_back(onScreen(line.vertices[0]));
-            }
-            path.push_back(onScreen(line.vertices[1]));
-        }
-        return path;
-    }
-
-    static std::pair<float, float> onScreen(std::pair<float, float> window) {
-        return {window.first, 480 - window.second};
-    }
-
-    static void expectNear(std::pair<float, float> point, float x, float y) {
-        EXPECT_NEAR(point.first, x, 0.01f);
-        EXPECT_NEAR(point.second, y, 0.01f);
-    }
-};
-
-TEST_F(ofShapesTest, ClosingAContourRepeatsItsFirstVertex) {
-    ofNoFill();
-    auto open = outlinePath([] {
-        ofBeginShape();
-        ofVertex(10, 10);
-        ofVertex(100, 10);
-        ofVertex(100, 80);
-        ofEndShape(false);
-    });
-    ASSERT_EQ(open.size(), 3u);
-
-    auto closed = outlinePath([] {
-        ofBeginShape();
-        ofVertex(10, 10);
-        ofVertex(100, 10);
-        ofVertex(100, 80);
-        ofEndShape(true);
-    });
-    ASSERT_EQ(closed.size(), 4u);
-    expectNear(closed[3], 10, 10);
-
-    // An empty contour stays empty when closed.
-    EXPECT_TRUE(outlinePath([] {
-        ofBeginShape();
-        ofEndShape(true);
-    }).empty());
-}
-
-TEST_F(ofShapesTest, BezierVertexNeedsAStartVertex) {
-    ofNoFill();
-    auto path = outlinePath([] {
-        ofBeginShape();
-        ofBezierVertex(20, 20, 40, 20, 60, 60);   // nothing to start from: adds nothing
-        ofVertex(10, 10);
-        ofVertex(50, 50);
-        ofEndShape(false);
-    });
-    ASSERT_EQ(path.size(), 2u);
-    expectNear(path[0], 10, 10);
-    expectNear(path[1], 50, 50);
-
-    // From a start vertex: 20 more points ending at the given end point.
-    path = outlinePath([] {
-        ofBeginShape();
-        ofVertex(10, 10);
-        ofBezierVertex(10, 100, 200, 100, 200, 10);
-        ofEndShape(false);
-    });
-    ASSERT_EQ(path.size(), 21u);
-    expectNear(path[1], 10, 10);
-    expectNear(path[20], 200, 10);
-    // Halfway along, a symmetric curve is at its middle, 3/4 of the control height down.
-    EXPECT_NEAR(path[10].first, 105, 10);
-    EXPECT_GT(path[10].second, 70);
-}
-
-TEST_F(ofShapesTest, CurveRunsFromTheSecondToTheThirdPointInTwentySteps) {
-    ofNoFill();
-    auto path = outlinePath([] { ofCurve(0, 0, 100, 100, 300, 100, 400, 0); });
-    ASSERT_EQ(path.size(), 20u);
-    expectNear(path.front(), 100, 100);
-    expectNear(path.back(), 300, 100);
-
-    // Curve vertices: from the fourth on, each adds one segment of 20 points.
-    auto run = outlinePath([] {
-        ofBeginShape();
-        ofCurveVertex(0, 0);
-        ofCurveVertex(100, 100);
-        ofCurveVertex(300, 100);
-        ofCurveVertex(400, 0);
-        ofCurveVertex(500, 100);
-        ofEndShape(false);
-    });
-    ASSERT_EQ(run.size(), 40u);
-    expectNear(run[19], 300, 100);
-    expectNear(run[39], 400, 0);
-}
-
-TEST_F(ofShapesTest, FilledConcavePolygonCoversTheRightPixels) {
-    // An L: a 100 by 100 square missing its top-right 50 by 50 quarter.
-    ofSetColor(255, 0, 0);
+static void drawShape(const Steps& steps, bool close) {
     ofBeginShape();
-    ofVertex(100, 100);
-    ofVertex(150, 100);
-    ofVertex(150, 150);
-    ofVertex(200, 150);
-    ofVertex(200, 200);
-    ofVertex(100, 200);
-    ofEndShape(true);
-    EXPECT_EQ(pixelAt(120, 120), red);
-    EXPECT_EQ(pixelAt(180, 180), red);
-    EXPECT_EQ(pixelAt(175, 125), black) << "the notch stays empty";
-    EXPECT_EQ(countPixels(red), 100 * 100 - 50 * 50);
+    for (const auto& [call, v] : steps) {
+        if (call == 'v') {
+            ofVertex(v[0], v[1]);
+        } else if (call == 'c') {
+            ofCurveVertex(v[0], v[1]);
+        } else if (call == 'b') {
+            ofBezierVertex(v[0], v[1], v[2], v[3], v[4], v[5]);
+        } else {
+            ofNextContour(true);
+        }
+    }
+    ofEndShape(close);
 }
 
-TEST_F(ofShapesTest, ContoursAndWindingRulesDecideWhatIsInside) {
-    // Two overlapping squares as two contours of one shape.
-    auto twoSquares = [] {
-        ofBeginShape();
-        ofVertex(100, 100);
-        ofVertex(200, 100);
-        ofVertex(200, 200);
-        ofVertex(100, 200);
-        ofNextContour(true);
-        ofVertex(150, 150);
-        ofVertex(250, 150);
-        ofVertex(250, 250);
-        ofVertex(150, 250);
-        ofEndShape(true);
+// Each case: winding rule, drawing, number of points on the outline and some
+// of them as index, x, y; the Bezier's middle point is its Bernstein form at
+// t = 10/19. The tessellator's outlines are closed loops.
+TEST_F(ofShapesTest, OutlinesRunThroughTheirVerticesCurvesAndBeziers) {
+    using Case = std::tuple<int, void (*)(), size_t, std::vector<std::array<float, 3>>>;
+    const int odd = GLU_TESS_WINDING_ODD;
+    const Case cases[] = {
+        {odd, [] { drawShape(triangle, false); }, 3, {{2, 100, 80}}},
+        {odd, [] { drawShape(triangle, true); }, 4, {{3, 10, 10}}},
+        {odd, [] { drawShape({}, true); }, 0, {}},
+        {GLU_TESS_WINDING_NONZERO, [] { drawShape(triangle, false); }, 4, {{3, 10, 10}}},
+        // A Bezier vertex with no vertex before it adds nothing.
+        {odd, [] { drawShape({{'b', {20, 20, 40, 20, 60, 60}}, {'v', {10, 10}}}, false); }, 0, {}},
+        {odd, [] { drawShape({{'v', {0, 0}}, {'v', {10, 10}}, {'b', {30, 200, 150, -40, 200, 60}}}, false); },
+         22, {{2, 10, 10}, {12, 99.896f, 64.921f}, {21, 200, 60}}},
+        {odd, [] { ofCurve(0, 0, 100, 100, 300, 100, 400, 0); }, 20, {{0, 100, 100}, {19, 300, 100}}},
+        {odd, [] { drawShape({{'c', {0, 0}}, {'c', {100, 100}}, {'c', {300, 100}}, {'c', {400, 0}}, {'c', {500, 100}}},
+                             false); }, 40, {{19, 300, 100}, {39, 400, 0}}},
     };
-    ofSetColor(255, 0, 0);
-    twoSquares();
-    EXPECT_EQ(pixelAt(175, 175), black) << "odd rule: the overlap is a hole";
-    EXPECT_EQ(pixelAt(125, 125), red);
-    EXPECT_EQ(pixelAt(225, 225), red);
+    ofNoFill();
+    for (const auto& [rule, draw, points, expected] : cases) {
+        ofSetPolyMode(rule);
+        std::vector<std::pair<float, float>> path;     // y upward
+        for (const FeedbackPrimitive& line : feedbackOf(draw)) {
+            if (path.empty()) {
+                path.push_back(line.vertices[0]);
+            }
+            path.push_back(line.vertices[1]);
+        }
+        ASSERT_EQ(path.size(), points);
+        for (const auto& [index, x, y] : expected) {
+            EXPECT_NEAR(path[index].first, x, 0.01f) << points << " points, point " << index;
+            EXPECT_NEAR(480 - path[index].second, y, 0.01f) << points << " points, point " << index;
+        }
+    }
+}
+
+// Each case: shape, winding rule (a refused one leaves the last in place),
+// area filled and a pixel left empty. Then a smoothed outline.
+TEST_F(ofShapesTest, FillsFollowTheWindingRuleAcrossContoursAndCrossingEdges) {
+    const Steps lShape = {{'v', {100, 100}}, {'v', {150, 100}}, {'v', {150, 150}},
+                          {'v', {200, 150}}, {'v', {200, 200}}, {'v', {100, 200}}};
+    const Steps squares = {{'v', {100, 100}}, {'v', {200, 100}}, {'v', {200, 200}}, {'v', {100, 200}}, {'n', {}},
+                           {'v', {150, 150}}, {'v', {250, 150}}, {'v', {250, 250}}, {'v', {150, 250}}};
+    const Steps bowTie = {{'v', {100, 100}}, {'v', {200, 200}}, {'v', {200, 100}}, {'v', {100, 200}}};
+    using Case = std::tuple<Steps, int, int, int, std::array<int, 2>>;
+    const Case cases[] = {
+        {lShape, GLU_TESS_WINDING_ODD, 100 * 100 - 50 * 50, 0, {175, 125}},
+        {squares, GLU_TESS_WINDING_ODD, 15000, 0, {175, 175}},
+        {squares, GLU_TESS_WINDING_NONZERO, 17500, 0, {225, 125}},
+        {squares, GLU_TESS_WINDING_ODD - 1, 17500, 0, {225, 125}},
+        {squares, GLU_TESS_WINDING_ABS_GEQ_TWO, 2500, 0, {125, 125}},
+        {squares, GLU_TESS_WINDING_ABS_GEQ_TWO + 1, 2500, 0, {125, 125}},
+        {bowTie, GLU_TESS_WINDING_ODD, 5000, 150, {150, 110}},
+    };
+    testing::internal::CaptureStdout();
+    for (const auto& [steps, rule, area, tolerance, empty] : cases) {
+        clearFrame();
+        ofSetPolyMode(rule);
+        drawShape(steps, true);
+        EXPECT_NEAR(countPixels(white), area, tolerance) << rule;
+        EXPECT_EQ(pixelAt(empty[0], empty[1]), black) << rule;
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "error in ofSetPolyMode\nerror in ofSetPolyMode\n");
 
     clearFrame();
-    ofSetPolyMode(GLU_TESS_WINDING_NONZERO);
-    testing::internal::CaptureStdout();
-    ofSetPolyMode(GLU_TESS_WINDING_ODD - 1);
-    ofSetPolyMode(12);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "error in ofSetPolyMode\nerror in ofSetPolyMode\n");
-    twoSquares();
-    EXPECT_EQ(pixelAt(175, 175), red) << "the refused rules left the non-zero rule in place";
-}
-
-TEST_F(ofShapesTest, CrossingEdgesAreJoinedByNewVertices) {
-    // A bow tie: its edges cross at (150, 150), where the tessellator needs a new vertex.
-    ofSetColor(255, 0, 0);
-    ofBeginShape();
-    ofVertex(100, 100);
-    ofVertex(200, 200);
-    ofVertex(200, 100);
-    ofVertex(100, 200);
-    ofEndShape(true);
-    EXPECT_EQ(pixelAt(110, 150), red);
-    EXPECT_EQ(pixelAt(190, 150), red);
-    EXPECT_EQ(pixelAt(150, 110), black);
-    EXPECT_EQ(pixelAt(150, 190), black);
-    EXPECT_NEAR(countPixels(red), 2 * 50 * 100 / 2, 200);
-}
-
-TEST_F(ofShapesTest, OutlinesWithOtherRulesGoThroughTheTessellator) {
     ofNoFill();
-    ofSetPolyMode(GLU_TESS_WINDING_NONZERO);
-    // A boundary-only tessellation gives closed loops: the last edge returns
-    // to the start even though the contour is not closed.
-    auto lines = feedbackOf([] {
-        ofBeginShape();
-        ofVertex(10, 10);
-        ofVertex(100, 10);
-        ofVertex(100, 80);
-        ofEndShape(false);
-    });
-    EXPECT_EQ(lines.size(), 3u);
-
-    // Smoothing brackets the whole shape and restores the state afterwards.
     ofEnableSmoothing();
-    ofBeginShape();
-    ofVertex(10, 10);
-    ofVertex(300, 50);
-    ofVertex(100, 200);
-    ofEndShape(true);
-    EXPECT_FALSE(glIsEnabled(GL_LINE_SMOOTH));
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
-    EXPECT_GT(countOtherThan(black, Rgb{255, 255, 255}), 50) << "the outline was drawn smoothed";
+    drawShape(bowTie, true);
+    EXPECT_GT(countOtherThan(black, white), 50) << "outlines are drawn smoothed";
+    EXPECT_FALSE(glIsEnabled(GL_LINE_SMOOTH) || glIsEnabled(GL_BLEND));
 }
