@@ -37,39 +37,33 @@ std::string runGame(const std::string& serverUrl, int askedPort, int& status, bo
 
 }  // namespace
 
-TEST(runGame, StartsTheScoreServerBesideTheGameAndStopsItAfter) {
-    int port = freeLoopbackPort(), status = -1;
-    bool databaseMade = false;
-    std::string output = runGame("http://localhost:" + std::to_string(port) + "/", port, status, databaseMade);
-    EXPECT_NE(output.find("answer: 0\n"), std::string::npos) << "the game found no server:\n" << output;
-    EXPECT_EQ(status, 7) << output;
-    EXPECT_FALSE(loopbackAccepts(port)) << "the server outlived the game";
-    EXPECT_TRUE(databaseMade) << "the server did not use the database it was given";
-}
-
-TEST(runGame, LeavesAServerThatAlreadyAnswersAlone) {
-    LocalScoreServer server;
-    ASSERT_TRUE(server.running());
-    ASSERT_EQ(server.signUp("runner", "pw12").status, 201);
-    int status = -1;
-    bool databaseMade = false;
-    std::string output = runGame(server.base(), server.portNumber(), status, databaseMade);
-    EXPECT_NE(output.find("answer: 1\n"), std::string::npos) << "the game did not reach the running server:\n" << output;
-    EXPECT_EQ(status, 7);
-    EXPECT_TRUE(loopbackAccepts(server.portNumber())) << "the running server was stopped";
-    EXPECT_FALSE(databaseMade) << "a second server was started";
-}
-
-// A server elsewhere, or under a path the local one does not serve, is the game's business only.
-TEST(runGame, StartsNoServerForAnotherAddress) {
-    int port = freeLoopbackPort();
-    for (std::string url : {"http://scores.example.test:" + std::to_string(port) + "/",
-                            "http://localhost:" + std::to_string(port) + "/stompathon/"}) {
+// A local address nobody serves gets the project's server until the game ends; a
+// server that answers already is used and left alone; a server elsewhere, or
+// under a path the local one does not serve, is the game's business only.
+TEST(runGame, StartsTheScoreServerBesideTheGameOnlyWhenItShouldRunHere) {
+    LocalScoreServer running;
+    ASSERT_TRUE(running.running());
+    ASSERT_EQ(running.signUp("runner", "pw12").status, 201);
+    int free = freeLoopbackPort();
+    const std::string freePort = std::to_string(free);
+    struct Case {
+        std::string url;
+        int askedPort;
+        std::string answer;
+        bool databaseMade;
+    };
+    const Case cases[] = {{"http://localhost:" + freePort + "/", free, "answer: 0\n", true},
+                          {running.base(), running.portNumber(), "answer: 1\n", false},
+                          {"http://scores.example.test:" + freePort + "/", free, "answer: \n", false},
+                          {"http://localhost:" + freePort + "/stompathon/", free, "answer: \n", false}};
+    for (const Case& c : cases) {
         int status = -1;
-        bool databaseMade = true;
-        std::string output = runGame(url, port, status, databaseMade);
-        EXPECT_NE(output.find("answer: \n"), std::string::npos) << url << ":\n" << output;
-        EXPECT_EQ(status, 7);
-        EXPECT_FALSE(databaseMade);
+        bool databaseMade = !c.databaseMade;
+        std::string output = runGame(c.url, c.askedPort, status, databaseMade);
+        EXPECT_NE(output.find(c.answer), std::string::npos) << c.url << ":\n" << output;
+        EXPECT_EQ(status, 7) << c.url;
+        EXPECT_EQ(databaseMade, c.databaseMade) << c.url;
+        EXPECT_FALSE(loopbackAccepts(free)) << "the server outlived the game";
     }
+    EXPECT_TRUE(loopbackAccepts(running.portNumber())) << "the running server was stopped";
 }

@@ -57,9 +57,6 @@ static long allocationsOf(const std::function<void()>& work) {
 namespace {
 
 const Rgb red{255, 0, 0};
-const Rgb white{255, 255, 255};
-const Rgb black{0, 0, 0};
-const int frameMillis = 100;
 const PixelBox countdownArea{500, 180, 639, 250};
 const PixelBox cameraArea{160, 20, 479, 259};
 
@@ -77,8 +74,8 @@ struct Patch {
     int centreY() const { return top + 5; }
 };
 
-cv::Vec3b hsvOf(const cv::Scalar& rgb) {
-    cv::Mat pixel(1, 1, CV_8UC3, rgb), hsv;
+cv::Vec3b hsvOf(const Patch& patch) {
+    cv::Mat pixel(1, 1, CV_8UC3, patch.rgb), hsv;
     cv::cvtColor(pixel, hsv, cv::COLOR_RGB2HSV);
     return hsv.at<cv::Vec3b>(0, 0);
 }
@@ -87,7 +84,6 @@ class RaceScreen : public GlTest {
 protected:
     void SetUp() override {
         GlTest::SetUp();
-        home = fs::current_path();
         fs::create_directories(folder / "data");
         for (const char* name : {"vag.ttf", "gameBackground.jpg", "track.jpg", "fingers.png", "menuBackground.jpg"}) {
             fs::copy_file(fs::path(DATA_DIR) / name, folder / "data" / name);
@@ -125,7 +121,7 @@ protected:
     }
 
     void frame(bool drawToo = true) {
-        fakeNow += frameMillis;
+        fakeNow += 100;
         if (cameras->camera() != nullptr) {
             cameras->camera()->deliverPicture(scene());
         }
@@ -143,9 +139,9 @@ protected:
     }
 
     // The first click places block two, so patch two is clicked first.
-    void placeBlocksOnPatches() {
-        click(160 + two.centreX(), 20 + two.centreY());
-        click(160 + one.centreX(), 20 + one.centreY());
+    void placeBlocksOn(const Patch& blockTwo, const Patch& blockOne, int offset = 0) {
+        click(160 + blockTwo.centreX(), 20 + blockTwo.centreY());
+        click(160 + blockOne.centreX() + offset, 20 + blockOne.centreY());
     }
 
     void countDownToTheRace() {
@@ -163,7 +159,7 @@ protected:
     }
 
     ScratchFolder scratch{"stompathon_race"};
-    fs::path home, folder = scratch.path();
+    fs::path home = fs::current_path(), folder = scratch.path();
     std::unique_ptr<TestCameras> cameras;
     testApp app;
     FingerTracking* game = nullptr;
@@ -187,14 +183,12 @@ TEST_F(RaceScreen, ClicksAndDragsPlaceTheBlocksInCameraPixelsByTurns) {
     EXPECT_EQ(game->clickCount, 2);
     EXPECT_EQ(std::make_pair(game->blockTwo.x, game->blockTwo.y), std::make_pair(10.0f, 10.0f));
     EXPECT_EQ(std::make_pair(game->blockOne.x, game->blockOne.y), std::make_pair(-60.0f, 280.0f));
-    // Each drag event counts as a click.
-    app.mouseDragged(180, 40, 0);
+    app.mouseDragged(180, 40, 0);       // each drag event counts as a click
     app.mouseDragged(190, 45, 0);
     EXPECT_EQ(game->clickCount, 4);
     EXPECT_EQ(game->blockTwo.x, 20);
     EXPECT_EQ(std::make_pair(game->blockOne.x, game->blockOne.y), std::make_pair(30.0f, 25.0f));
-    // A left click on the back label still moves a block, then leaves.
-    click(450, 450);
+    click(450, 450);                    // the back label: a block still moves, then the screen is left
     EXPECT_EQ(game->blockTwo.x, 290);
     EXPECT_EQ(app.currentState, app.mainMenu);
 }
@@ -203,9 +197,9 @@ TEST_F(RaceScreen, ClicksAndDragsPlaceTheBlocksInCameraPixelsByTurns) {
 // once, when there was none), then the step rule on the shoes found.
 TEST_F(RaceScreen, CalibrationThenStepsOfRightwardMovesBeyondTwoPixelsNearTheLine) {
     frame();
-    placeBlocksOnPatches();
+    placeBlocksOn(two, one);
     countDownToTheRace();
-    cv::Vec3b hsvOne = hsvOf(one.rgb), hsvTwo = hsvOf(two.rgb);
+    cv::Vec3b hsvOne = hsvOf(one), hsvTwo = hsvOf(two);
     EXPECT_EQ(std::vector<float>({game->shoeOne.hue, game->shoeOne.sat, game->shoeTwo.hue, game->shoeTwo.sat}),
               std::vector<float>({float(hsvOne[0]), float(hsvOne[1]), float(hsvTwo[0]), float(hsvTwo[1])}));
     EXPECT_FLOAT_EQ(game->raceLength, 6000);
@@ -222,36 +216,31 @@ TEST_F(RaceScreen, CalibrationThenStepsOfRightwardMovesBeyondTwoPixelsNearTheLin
     EXPECT_EQ(stride(2), 0);
     EXPECT_EQ(stride(3), 3);
     EXPECT_EQ(stride(-7), 0);
-    // Exactly 10 pixels below the line is too far; 9 is near enough.
-    one.top += 10;
+    one.top += 10;                      // exactly 10 pixels below the line is too far
     frame(false);
     EXPECT_EQ(stride(5), 0);
-    one.top -= 1;
+    one.top -= 1;                       // 9 is near enough
     EXPECT_EQ(stride(5), 5);
     one.top -= 9;
     frame(false);
-    // The shoes count independently, each against its own last position.
-    int before = game->distanceCovered;
+    int before = game->distanceCovered; // the shoes count independently, each from its own last place
     one.left += 4;
     two.left += 6;
     frame(false);
     EXPECT_EQ(game->distanceCovered - before, 10);
-    // A shoe lost for a while counts its whole move when it is found again.
-    one.shown = false;
+    one.shown = false;                  // a shoe lost for a while counts its whole move when found again
     frame(false);
     one.shown = true;
     EXPECT_EQ(stride(6), 6);
 
-    // The next entry reads the colours back.
-    game->shoeOne.hue = 0;
+    game->shoeOne.hue = 0;              // the next entry reads the colours back
     app.keyPressed('r');
-    EXPECT_TRUE(game->settingsLoaded);
     EXPECT_EQ(game->shoeOne.hue, hsvOne[0]);
 }
 
-TEST_F(RaceScreen, FiftyPixelBlocksFinishBeyond6000AndTheNextRaceNeedsNoClicks) {
+TEST_F(RaceScreen, FiftyPixelBlocksFinishBeyond6000WithOnePhotoAndTheNextRaceNeedsNoClicks) {
     frame();
-    placeBlocksOnPatches();
+    placeBlocksOn(two, one);
     countDownToTheRace();
     while (game->distanceCovered < 6000) {
         stride(8);
@@ -260,32 +249,27 @@ TEST_F(RaceScreen, FiftyPixelBlocksFinishBeyond6000AndTheNextRaceNeedsNoClicks) 
     ASSERT_EQ(game->distanceCovered, 6000);
     EXPECT_FALSE(game->finished);
     stride(3);
-    EXPECT_TRUE(game->finished);
+    ASSERT_TRUE(game->finished);
 
-    // The winning screen: the photo over the whole window and the red title.
-    clearFrame();
-    app.draw();
-    EXPECT_GT(countPixels(red, PixelBox{20, 20, 620, 90}), 200);
-    Rgb patchTwo{230, 200, 40};
-    EXPECT_EQ(pixelAt(2 * two.centreX(), 2 * two.centreY()), patchTwo);
-    EXPECT_EQ(pixelAt(600, 460), (Rgb{128, 128, 128}));
-    // One photo per race: a later camera picture does not replace it.
-    two.left += 60;
-    frame();
-    EXPECT_EQ(pixelAt(2 * (two.centreX() - 60), 2 * two.centreY()), patchTwo);
+    // The photo over the whole window and the red title; a later camera picture does not replace it.
+    const Rgb patchTwo{230, 200, 40};
+    for (int moved : {0, 60}) {
+        two.left += moved;
+        frame();
+        EXPECT_GT(countPixels(red, PixelBox{20, 20, 620, 90}), 200);
+        EXPECT_EQ(pixelAt(2 * (two.centreX() - moved), 2 * two.centreY()), patchTwo);
+        EXPECT_EQ(pixelAt(600, 460), (Rgb{128, 128, 128}));
+    }
     two.left -= 60;
-    // On the winning screen a drag neither counts nor moves a block.
-    ofxVec2f blockTwo = game->blockTwo;
-    app.mouseDragged(300, 300, 0);
+    app.mouseDragged(300, 300, 0);      // on the winning screen a drag neither counts nor moves a block
     EXPECT_EQ(game->clickCount, 2);
 
+    ofxVec2f blockTwo = game->blockTwo;
     click(300, 300);
     EXPECT_FALSE(game->finished);
-    EXPECT_EQ(game->clickCount, 0);
+    EXPECT_EQ(game->clickCount + game->distanceCovered, 0);
     EXPECT_EQ(game->blockTwo.x, blockTwo.x);
-    EXPECT_EQ(game->distanceCovered, 0);
-    // A later race measures again but saves nothing, even when the file has gone meanwhile.
-    fs::remove("data/mySettings.xml");
+    fs::remove("data/mySettings.xml");  // a later race measures again but saves nothing
     countDownToTheRace();
     EXPECT_FLOAT_EQ(game->raceLength, 6000);
     EXPECT_EQ(stride(5), 5);
@@ -293,22 +277,19 @@ TEST_F(RaceScreen, FiftyPixelBlocksFinishBeyond6000AndTheNextRaceNeedsNoClicks) 
 }
 
 TEST_F(RaceScreen, BlocksOffThePictureSampleItsEdgesAndOnePointMakesNoRace) {
-    corner.shown = true;
-    farCorner.shown = true;
+    corner.shown = farCorner.shown = true;
     frame();
     click(100, 10);     // block two at (-60, -10): pixel (0, 0)
     click(600, 400);    // block one at (440, 380): pixel (319, 239)
     countDownToTheRace();
-    EXPECT_EQ(game->shoeTwo.hue, hsvOf(corner.rgb)[0]);
-    EXPECT_EQ(game->shoeTwo.sat, hsvOf(corner.rgb)[1]);
-    EXPECT_EQ(game->shoeOne.hue, hsvOf(farCorner.rgb)[0]);
-    EXPECT_EQ(game->shoeOne.sat, hsvOf(farCorner.rgb)[1]);
+    EXPECT_EQ(std::make_pair(game->shoeTwo.hue, game->shoeTwo.sat),
+              std::make_pair(float(hsvOf(corner)[0]), float(hsvOf(corner)[1])));
+    EXPECT_EQ(std::make_pair(game->shoeOne.hue, game->shoeOne.sat),
+              std::make_pair(float(hsvOf(farCorner)[0]), float(hsvOf(farCorner)[1])));
 
-    // SPACE before any block: both blocks on (0, 0), no race length, no step ever counts.
-    app.keyPressed('r');
-    farCorner.shown = false;
+    app.keyPressed('r');                // SPACE before any block: both on (0, 0), no length, no step
     countDownToTheRace();
-    EXPECT_EQ(game->shoeOne.hue, hsvOf(corner.rgb)[0]);
+    EXPECT_EQ(game->shoeOne.hue, hsvOf(corner)[0]);
     EXPECT_FLOAT_EQ(game->raceLength, 0);
     for (int i = 0; i < 20; i++) stride(i % 2 ? -9 : 9);
     EXPECT_EQ(game->distanceCovered, 0);
@@ -317,75 +298,47 @@ TEST_F(RaceScreen, BlocksOffThePictureSampleItsEdgesAndOnePointMakesNoRace) {
 
 TEST_F(RaceScreen, KeysAreComparedExactlyAndRestartClearsTheScreen) {
     for (int i = 0; i < 3; i++) frame();
-    ASSERT_EQ(game->frameTimer.delta, frameMillis);
     app.keyPressed(' ');
     EXPECT_EQ(game->raceClock, -5000);
     fakeNow += 37;      // a start-taking call of the timer: the last measured interval is added
     app.update();
-    EXPECT_EQ(game->raceClock, -5000 + frameMillis);
-
+    EXPECT_EQ(game->raceClock, -4900);
     app.keyPressed('P');
-    EXPECT_EQ(cameras->camera()->settingsShown, 0);
     app.keyPressed('p');
     EXPECT_EQ(cameras->camera()->settingsShown, 1);
 
-    placeBlocksOnPatches();
+    placeBlocksOn(two, one);
     app.keyPressed('R');
     EXPECT_EQ(game->clickCount, 2);
-    for (int i = 0; i < 60 && !game->running; i++) frame();
-    ASSERT_TRUE(game->running);
-    stride(5);
     testing::internal::CaptureStdout();
     app.keyPressed('r');
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "0\n");
-    EXPECT_FALSE(game->running || game->countdownStarted);
+    EXPECT_FALSE(game->countdownStarted);
     EXPECT_EQ(game->raceClock, -5000);
-    EXPECT_EQ(game->distanceCovered + game->clickCount, 0);
+    EXPECT_EQ(game->clickCount, 0);
     EXPECT_EQ(game->blockOne.x + game->blockTwo.x + game->blockTwo.y, 0);
 }
 
-TEST_F(RaceScreen, MarksCountdownAndGoTakeTheirColoursAndTheRunnerStartsLeftOfTheWindow) {
+TEST_F(RaceScreen, MarksCountdownAndGoTakeTheirColours) {
     frame();
-    placeBlocksOnPatches();
-    clearFrame();
+    placeBlocksOn(two, one);
     app.draw();
-    int whiteBefore = countPixels(white, countdownArea);
-    EXPECT_GT(countPixels(red, cameraArea), 20);     // the block marks
-
+    EXPECT_GT(countPixels(red, cameraArea), 20) << "the block marks";
+    int whiteBefore = countPixels(Rgb{255, 255, 255}, countdownArea);
     app.keyPressed(' ');
-    // Red with the block marks until -1000, white between the marks and the line.
-    const std::pair<float, bool> steps[] = {{-4999.5f, true}, {-1001, true}, {-1000, false}, {-999, false}, {0, false}};
+    // Red with the block marks until -1000, white between the marks and the line, red "GO!" with the line.
+    const std::pair<float, bool> steps[] = {{-4999.5f, true}, {-1001, true}, {-1000, false}, {0, false}, {100, true}};
     for (auto [clock, redText] : steps) {
         game->raceClock = clock;
         clearFrame();
         app.draw();
         EXPECT_EQ(countPixels(red, countdownArea) > 100, redText) << clock;
-        EXPECT_EQ(countPixels(white, countdownArea) > whiteBefore + 100, !redText) << clock;
+        EXPECT_EQ(countPixels(Rgb{255, 255, 255}, countdownArea) > whiteBefore + 100, !redText) << clock;
+        EXPECT_EQ(countPixels(red, cameraArea) > 20, clock < -1000 || clock > 0) << clock << ": marks or line";
+        EXPECT_EQ(game->running, clock > 0) << clock;
     }
-    EXPECT_EQ(countPixels(red, cameraArea), 0) << "at 0: no marks, no running line";
-    EXPECT_FALSE(game->running);
-
-    game->raceClock = 100;
-    clearFrame();
-    app.draw();
-    EXPECT_TRUE(game->running);
-    EXPECT_GT(countPixels(red, countdownArea), 100);
     EXPECT_GT(countPixels(red, PixelBox{160 + one.centreX(), 20 + one.centreY() - 1, 160 + two.centreX(),
                                         20 + two.centreY() + 1}), 30) << "the running line";
-
-    // The runner's top edge at 336 is GL's window y 144; the window clips its
-    // left part, so its right edge tells where it starts.
-    const float right = -24 + static_cast<float>(game->runnerImage.width);
-    int found = 0;
-    for (const FeedbackPrimitive& primitive : feedbackOf([&] { game->drawTrackPosition(); })) {
-        float rightmost = -1e9f, highest = -1e9f;
-        for (const auto& vertex : primitive.vertices) {
-            rightmost = std::max(rightmost, vertex.first);
-            highest = std::max(highest, vertex.second);
-        }
-        found += primitive.token == GL_POLYGON_TOKEN && std::fabs(rightmost - right) < 0.01f && highest == 144;
-    }
-    EXPECT_GE(found, 1);
 }
 
 // Each shoe's mask marks exactly the pixels of the game's own hue and saturation
@@ -398,25 +351,19 @@ TEST_F(RaceScreen, KeyingMarksTheFloatBandsAndAllocatesOnlyInTheContourSearch) {
     }
     cv::cvtColor(hsv, rgb, cv::COLOR_HSV2RGB);
     std::vector<unsigned char> picture(rgb.data, rgb.data + rgb.total() * 3);
-    struct Band {
-        float hue, sat;
-    };
-    const Band bands[] = {{3, 55}, {0, 0}, {178, 250}, {90.5f, 100.4f}, {-20, -30}, {300, 400}, {120, 12}};
-    for (const Band& band : bands) {
-        game->shoeOne = game->shoeTwo = color{band.hue, band.sat, {}, {}};
+    const std::pair<float, float> bands[] = {{3, 55}, {0, 0}, {178, 250}, {90.5f, 100.4f}, {-20, -30}, {300, 400}};
+    for (auto [hue, sat] : bands) {
+        game->shoeOne = game->shoeTwo = color{hue, sat, {}, {}};
         cameras->camera()->deliverPicture(picture);
         app.update();
-        const unsigned char* hue = game->huePlane.getPixels();
-        const unsigned char* sat = game->satPlane.getPixels();
         int wrong = 0;
         for (int i = 0; i < 320 * 240; i++) {
-            float h = hue[i], s = sat[i];
-            bool inSat = s <= band.sat + 200;
-            bool one = h >= band.hue - 12 && h <= band.hue + 12 && s >= band.sat - 24 && inSat;
-            bool two = h >= band.hue - 6 && h <= band.hue + 6 && s >= band.sat - 12 && inSat;
+            float h = game->huePlane.getPixels()[i], s = game->satPlane.getPixels()[i];
+            bool one = h >= hue - 12 && h <= hue + 12 && s >= sat - 24 && s <= sat + 200;
+            bool two = h >= hue - 6 && h <= hue + 6 && s >= sat - 12 && s <= sat + 200;
             wrong += (game->maskOne[i] != (one ? 255 : 0)) + (game->maskTwo[i] != (two ? 255 : 0));
         }
-        EXPECT_EQ(wrong, 0) << "band around hue " << band.hue << ", sat " << band.sat;
+        EXPECT_EQ(wrong, 0) << "band around hue " << hue << ", sat " << sat;
     }
 
     game->shoeOne = color{5, 220, {}, {}};
@@ -441,59 +388,45 @@ TEST_F(RaceScreen, OnlyACompetitionRunReportsItsTimeOnce) {
     app.scoreServer.url = server.base();
     app.username = "ann";
     app.password = "p w";
-    // Both blocks on patch one, a pixel apart: a race of 120 pixels.
-    auto runRace = [&] {
+    for (bool compete : {false, true}) {
+        testing::internal::CaptureStdout();
+        enterGame(compete);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), compete ? "1\n" : "0\n");
         frame();
-        click(160 + one.centreX(), 20 + one.centreY());
-        click(161 + one.centreX(), 20 + one.centreY());
+        placeBlocksOn(one, one, 1);     // both blocks on patch one, a pixel apart: a race of 120 pixels
         countDownToTheRace();
-    };
-    runRace();
-    stride(70);
-    stride(-70);
-    ASSERT_TRUE(game->finished);
-    click(300, 300);
-    EXPECT_TRUE(server.requestLines().empty());
-
-    testing::internal::CaptureStdout();
-    enterGame(true);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "1\n");
-    runRace();
-    while (game->raceClock < 59900) frame(false);
-    frame();
-    ASSERT_EQ(game->raceClock, 60000);
-    stride(70);
-    ASSERT_TRUE(game->finished);
-    clearFrame();
-    app.draw();
-    EXPECT_EQ(game->finishTimeMs, 60000);
-
-    testing::internal::CaptureStdout();
-    click(300, 300);
-    click(300, 300);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "submitting score...\ntime recorded!\n");
+        while (game->raceClock < 59900) frame(false);
+        frame();
+        stride(70);
+        ASSERT_TRUE(game->finished);
+        app.draw();
+        EXPECT_EQ(game->finishTimeMs, 60000) << "the clock at the last frame drawn before the finish";
+        testing::internal::CaptureStdout();
+        click(300, 300);
+        click(300, 300);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), compete ? "submitting score...\ntime recorded!\n" : "");
+        EXPECT_FALSE(game->finished);
+        one.left -= 70;
+    }
     EXPECT_EQ(server.requestLines(), std::vector<std::string>{
                                          "GET /report.php?action=report&username=ann&password=p%20w&score=60 HTTP/1.1"});
-    EXPECT_FALSE(game->finished);
 }
 
 TEST_F(RaceScreenWithoutCamera, NothingIsFoundAndThePhotoIsBlack) {
-    EXPECT_EQ(game->grabber.getPixels(), nullptr);
     click(200, 100);
     click(300, 100);
     countDownToTheRace();
     EXPECT_EQ(game->trackerOne.blobCount + game->trackerTwo.blobCount, 0);
     EXPECT_EQ(game->shoeOne.sat, 0);
-    EXPECT_EQ(game->distanceCovered, 0);
     game->finished = true;      // the race cannot finish by itself here
     clearFrame();
     app.draw();
-    EXPECT_EQ(pixelAt(320, 300), black);
-    EXPECT_EQ(pixelAt(600, 460), black);
+    EXPECT_EQ(pixelAt(320, 300), (Rgb{0, 0, 0}));
+    EXPECT_EQ(pixelAt(600, 460), (Rgb{0, 0, 0}));
     EXPECT_GT(countPixels(red), 200);
 }
 
-TEST(RaceTexts, CountdownDistanceTimeRunnerAndStepsFromTheRaceState) {
+TEST(RaceTexts, CountdownDistanceTimeAndRunnerFromTheRaceState) {
     const std::pair<float, const char*> countdown[] = {{-5000, "[6]"}, {-4999.5f, "[5]"}, {-1000, "[2]"}, {-999, "[1]"}};
     for (auto [clock, text] : countdown) EXPECT_EQ(FingerTracking::countdownText(clock), text) << clock;
     EXPECT_EQ(FingerTracking::distanceText(3000, 6000), "50.0 dm");
@@ -503,13 +436,9 @@ TEST(RaceTexts, CountdownDistanceTimeRunnerAndStepsFromTheRaceState) {
     EXPECT_EQ(FingerTracking::finishText(12345), "Finished in \n 12.345 seconds");
     EXPECT_FLOAT_EQ(FingerTracking::runnerLeft(0, 0), -24);
     EXPECT_FLOAT_EQ(FingerTracking::runnerLeft(3000, 6000), 176);
-    EXPECT_FLOAT_EQ(FingerTracking::runnerLeft(6000, 6000), 376);
     // Whole pixels of a move; the line through the blocks reaches beyond them, at any slant.
     const ofxVec2f from(0, 0), diagonal(10, 10);
-    EXPECT_EQ(FingerTracking::stepFor(ofxVec2f(50, 50), ofxVec2f(52, 50), from, diagonal), 0);
     EXPECT_EQ(FingerTracking::stepFor(ofxVec2f(50, 50), ofxVec2f(52.5f, 50), from, diagonal), 2);
     EXPECT_EQ(FingerTracking::stepFor(ofxVec2f(50, 50), ofxVec2f(60, 48), from, diagonal), 10);
     EXPECT_EQ(FingerTracking::stepFor(ofxVec2f(50, 50), ofxVec2f(60, 45), from, diagonal), 0);
-    EXPECT_EQ(FingerTracking::stepFor(ofxVec2f(50, 50), ofxVec2f(60, 50), from, from), 0) << "no line";
-    EXPECT_NEAR(FingerTracking::distToLine(0, 10, 0, 0, 1, 1), 7.0710678f, 1e-5);
 }

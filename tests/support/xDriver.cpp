@@ -106,20 +106,8 @@ bool closeWindow(unsigned long window) {
     return sent != 0;
 }
 
-bool isPureRed(Rgb c) {
-    return c == Rgb{255, 0, 0};
-}
-
-bool isYellow(Rgb c) {
-    return c == Rgb{255, 255, 0};
-}
-
-bool isBlack(Rgb c) {
-    return c == Rgb{0, 0, 0};
-}
-
-bool isWhite(Rgb c) {
-    return c == Rgb{255, 255, 255};
+ColourTest exactly(Rgb colour) {
+    return [colour](Rgb c) { return c == colour; };
 }
 
 // Read from the root window: the window may hang over the screen's edge, which a

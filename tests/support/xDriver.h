@@ -30,10 +30,7 @@ unsigned long programWindow(int timeoutMs = 5000);  // the mapped 640 by 480 top
 bool closeWindow(unsigned long window);             // as a window manager asks: WM_DELETE_WINDOW
 
 using ColourTest = std::function<bool(Rgb)>;
-bool isPureRed(Rgb c);      // (255, 0, 0)
-bool isYellow(Rgb c);       // (255, 255, 0)
-bool isBlack(Rgb c);
-bool isWhite(Rgb c);
+ColourTest exactly(Rgb colour);
 
 // A box of the window as the screen shows it, read when constructed.
 class Snapshot {
