@@ -10,8 +10,9 @@ freeglut3-dev libglu1-mesa-dev libglew-dev libgl1-mesa-dri libx11-dev libv4l-dev
 libgtest-dev libbenchmark-dev
 xvfb xauth xdotool x11-utils imagemagick ffmpeg xdg-utils
 python3 python3-opencv python3-numpy python3-selenium
-fonts-comfortaa
-php-cli php-sqlite3
+fonts-dosis v4l-utils qv4l2
+php-cli php-sqlite3 php-intl php-pgsql php-fpm nginx postgresql postgresql-common
+libsdl2-mixer-dev
 chromium chromium-driver
 "
 

@@ -8,7 +8,7 @@ Writes
   data/gameBackground.jpg   640x480  race screen background
   data/track.jpg            800x120  running-track strip (drawn scaled to 400x60)
   data/fingers.png          128x64   runner figure, RGBA, reference point at x 64
-  data/vag.ttf              copy of Comfortaa (fonts-comfortaa), with
+  data/vag.ttf              copy of Dosis SemiBold (fonts-dosis), with
   data/vag.ttf.LICENSE.txt  its SIL Open Font License
 
 Everything is drawn procedurally with OpenCV and NumPy; all randomness uses
@@ -16,7 +16,6 @@ fixed seeds, so two runs give byte-identical files.  Shapes are drawn at a
 multiple of the final size and reduced with INTER_AREA for smooth edges.
 """
 
-import gzip
 import os
 import shutil
 import sys
@@ -30,8 +29,8 @@ DATA = os.path.join(ROOT, "data")
 JPEG_QUALITY = 90
 MAX_BYTES = 200 * 1024
 
-FONT_SRC = "/usr/share/fonts/truetype/comfortaa/Comfortaa-Bold.ttf"
-FONT_DOC = "/usr/share/doc/fonts-comfortaa"
+FONT_SRC = "/usr/share/fonts/opentype/dosis/Dosis-SemiBold.otf"
+FONT_COPYRIGHT = "/usr/share/doc/fonts-dosis/copyright"
 
 
 # --------------------------------------------------------------------------
@@ -613,21 +612,23 @@ def copy_font():
         print("font source %s not found; data/vag.ttf left as it is" % FONT_SRC)
         return False
     shutil.copyfile(FONT_SRC, os.path.join(DATA, "vag.ttf"))
-    ofl = None
-    for name in ("OFL.txt.gz", "OFL.txt"):
-        p = os.path.join(FONT_DOC, name)
-        if os.path.exists(p):
-            opener = gzip.open if p.endswith(".gz") else open
-            with opener(p, "rb") as f:
-                ofl = f.read().decode("utf-8")
+    # The package's copyright file holds the licence as an indented block after
+    # "License: OFL-1.1", with " ." for each empty line.
+    with open(FONT_COPYRIGHT, encoding="utf-8") as f:
+        lines = f.read().split("\n")
+    start = next(i for i, line in enumerate(lines) if line.startswith("License: OFL-1.1"))
+    block = []
+    for line in lines[start + 1:]:
+        if not line.startswith(" "):
             break
-    if ofl is None:
-        raise SystemExit("licence text of the font not found in " + FONT_DOC)
+        block.append("" if line.strip() == "." else line[1:])
+    ofl = "\n".join(block).rstrip() + "\n"
     head = ("data/vag.ttf is an unmodified copy of %s\n"
-            "(Comfortaa, Debian package fonts-comfortaa).\n"
-            "Copyright 2008-2017 Johan Aakerlund <aajohan@gmail.com>\n"
-            "Licensed under the SIL Open Font License, Version 1.1, with the\n"
-            "Reserved Font Name \"Comfortaa\"; the licence follows.\n\n"
+            "(Dosis SemiBold, Debian package fonts-dosis), kept under the file\n"
+            "name the game loads.\n"
+            "Copyright (c) 2011, Edgar Tolentino and Pablo Impallari; Copyright (c)\n"
+            "2011, Igino Marini. Licensed under the SIL Open Font License, Version 1.1,\n"
+            "with the Reserved Font Name \"Dosis\"; the licence follows.\n\n"
             % os.path.basename(FONT_SRC))
     with open(os.path.join(DATA, "vag.ttf.LICENSE.txt"), "w", encoding="utf-8") as f:
         f.write(head + ofl)

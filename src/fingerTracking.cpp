@@ -41,6 +41,11 @@ void deltaTime::doStuff() {
     takeStart = !takeStart;
 }
 
+void deltaTime::restart() {
+    delta = 0;
+    takeStart = true;
+}
+
 // ---- FingerTracking: construction --------------------------------------------------
 
 FingerTracking::FingerTracking() : width(320), height(240) {
@@ -119,7 +124,10 @@ void FingerTracking::update() {
 
 void FingerTracking::keyPressed(int key) {
     if (key == keySpace) {
+        // No time before SPACE, however long the frame that handles it, joins the race.
         countdownStarted = true;
+        frameTimer.restart();
+        reportAnswer.clear();
     } else if (key == keySettings) {
         grabber.videoSettings();
     } else if (key == keyRestart) {
@@ -152,7 +160,10 @@ void FingerTracking::mousePressed(int x, int y, int button) {
 
 // ---- Leaving -----------------------------------------------------------------------
 
+// The frame timer starts afresh: no time spent on another screen or before the
+// next SPACE ever joins a race.
 void FingerTracking::reset() {
+    frameTimer.restart();
     running = false;
     countdownStarted = false;
     photoTaken = false;

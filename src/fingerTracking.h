@@ -2,12 +2,13 @@
 
 #include "gameStateObject.h"
 #include "ofImage.h"
-#include "ofScraperWebConnection.h"
+#include "scoreRequest.h"
 #include "ofVideoGrabber.h"
 #include "ofxOpenCv.h"
 #include "ofxVec2f.h"
 #include "ofxXmlSettings.h"
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 class deltaTime {
 public:
     void doStuff();                     // once per update
+    void restart();                     // forgets the time before: the next call takes a start
 
     float delta = 0;                    // milliseconds of the last measured interval
     float startTime = 0;                // milliseconds of elapsed time
@@ -77,8 +79,10 @@ public:
     void drawWinningScreen();           // the finish photo, "You made it!" and the time
     void drawSetupTutorial();           // what to do next, by clickCount, with white shadows
 
-    // Reporting
-    void submitScore();                 // finishTimeMs to the score server; two console lines
+    // Reporting, without stopping the window
+    void submitScore();                 // prints "submitting score...", sends finishTimeMs in turn
+    void pollReport();                  // prints an answer that has come; starts the next report
+    void finishReports(int milliseconds);  // waits that long at most for the report under way
 
     // Geometry, in pixels
     static float d(float x1, float y1, float x2, float y2);
@@ -143,7 +147,9 @@ public:
     ofImage trackImage;                 // "track.jpg"
     ofImage backgroundImage;            // "gameBackground.jpg"
     ofxXmlSettings settings;            // "mySettings.xml"
-    ofScraperWebConnection web;         // the score report
+    ScoreRequest report;                // the score report under way
+    std::deque<std::string> reportsToSend;  // report URLs waiting for the one under way
+    std::string reportAnswer;           // the last answer's first line, shown until the next race
 
 private:
     void loadSettings();                // colours and highscore; settingsLoaded false if unreadable
@@ -157,7 +163,7 @@ private:
 };
 
 // Keying of one shoe colour on bytes: mask[i] is 255 when hue[i] lies within
-// hue +- hueReach and sat[i] within sat - satBelow .. sat + satAbove, bounds
-// included, as if compared as floats; otherwise 0. No hue wrap.
+// hue +- hueReach around the hue circle of 180 and sat[i] within sat - satBelow ..
+// sat + satAbove, bounds included, as if compared as floats; otherwise 0.
 void keyColourBand(const unsigned char* hue, const unsigned char* sat, unsigned char* mask, int n,
                    float hueCentre, float satCentre, float hueReach, float satBelow, float satAbove);

@@ -72,6 +72,13 @@ void FingerTracking::draw() {
     drawCameraPicture();
     raceClockSteps();
     drawCountdown();
+    if (grabber.isLost()) {
+        // Last, so the countdown keeps the colour the picture left.
+        static const std::string lostText = "camera lost - plug it in again";
+        const ShadowedText texts[] = {{lostText, 40, 120, 255, 255, 255}};
+        drawWithShadows(fontSmall, texts, 1, 0);
+        ofSetColor(255, 255, 255);
+    }
     glPopMatrix();
 }
 
@@ -86,8 +93,9 @@ void FingerTracking::drawOnScreenInfo() {
         {spaceHint, 500, 80, 255, 255, 255},   {settingsHint, 500, 140, 255, 255, 255},
         {distanceLabel, 20, 80, 255, 255, 255}, {distance, 90, 80, 255, 0, 0},
         {timeLabel, 20, 120, 255, 255, 255},    {time, 90, 120, 255, 0, 0},
+        {reportAnswer, 8, 15, 255, 255, 255},
     };
-    drawWithShadows(fontSmall, texts, 6, 0);
+    drawWithShadows(fontSmall, texts, 7, 0);
     ofSetColor(255, 255, 255);
 }
 
@@ -136,11 +144,33 @@ void FingerTracking::drawSetupTutorial() {
 // ---- Reporting ---------------------------------------------------------------------
 
 // The user name and password are percent-encoded: a raw space would stop the
-// request before it is sent, and a raw "&" would cut the value short.
+// request before it is sent, and a raw "&" would cut the value short. Reports
+// wait their turn, so none is lost when the next race is faster than the server.
 void FingerTracking::submitScore() {
     std::cout << "submitting score..." << std::endl;
-    web.getWebPageAsString(scoreServerReportUrl(app->scoreServer.url, app->username, app->password, finishTimeMs));
-    std::cout << web.getString() << std::endl;
+    reportsToSend.push_back(scoreServerReportUrl(app->scoreServer.url, app->username, app->password, finishTimeMs));
+    pollReport();
+}
+
+void FingerTracking::pollReport() {
+    WebAnswer answer;
+    if (report.takeAnswer(answer)) {
+        std::string firstLine = answer.body.substr(0, answer.body.find('\n'));
+        reportAnswer = answer.status == 0 ? "no answer from the score server" : printableAnswer(firstLine);
+        std::cout << (answer.status == 0 ? reportAnswer : printableAnswer(answer.body)) << std::endl;
+        while (fontSmall.stringWidth(reportAnswer) > ofGetWidth() - 16) {
+            reportAnswer.pop_back();        // what fits in the window's top strip
+        }
+    }
+    if (!report.running() && !reportsToSend.empty()) {
+        report.start(reportsToSend.front());
+        reportsToSend.pop_front();
+    }
+}
+
+void FingerTracking::finishReports(int milliseconds) {
+    report.waitFor(milliseconds);
+    pollReport();
 }
 
 // ---- Texts and places --------------------------------------------------------------

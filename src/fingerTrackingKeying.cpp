@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 // ---- File-level state -------------------------------------------------------------
 
@@ -13,23 +12,34 @@ static const float hueReachTwo = 6;
 static const float satBelowTwo = 12;
 static const float satAbove = 200;
 
+static const float hueTurn = 180;               // a whole turn of hue in the 8-bit scale
 static const int minBlobArea = 10;              // pixels
 static const int blobsKept = 1;
 
 // ---- Helpers -----------------------------------------------------------------------
 
-// A byte b satisfies low <= b <= high (floats) exactly when it lies within
-// ceil(low) .. floor(high) cut to 0..255; the loop then compares bytes only,
-// which the compiler can vectorise.
-static bool wholeBand(float low, float high, unsigned char& first, unsigned char& span) {
+// The bytes b with low <= b <= high (compared as floats): exactly those within
+// ceil(low) .. floor(high) cut to 0..255. As a first byte and a span, so that
+// the keying loop compares bytes only, which the compiler can vectorise; a band
+// with no byte in it keeps nothing.
+struct ByteBand {
+    unsigned char first = 0;
+    unsigned char span = 0;
+    unsigned char keeps = 0;            // 1 when the band holds any byte, else 0
+};
+
+static ByteBand byteBand(float low, float high) {
+    ByteBand band;
     float from = std::max(0.0f, std::ceil(low));
     float to = std::min(255.0f, std::floor(high));
-    if (!(from <= to)) {
-        return false;
+    if (from <= to) {
+        band = {static_cast<unsigned char>(from), static_cast<unsigned char>(to - from), 1};
     }
-    first = static_cast<unsigned char>(from);
-    span = static_cast<unsigned char>(to - from);
-    return true;
+    return band;
+}
+
+static unsigned char inBand(unsigned char value, const ByteBand& band) {
+    return static_cast<unsigned char>(static_cast<unsigned char>(value - band.first) <= band.span) & band.keeps;
 }
 
 // The plane's own rows when they are packed, which spares a copy per frame.
@@ -40,19 +50,19 @@ static const unsigned char* packedPixels(ofxCvGrayscaleImage& plane) {
 
 // ---- Keying ------------------------------------------------------------------------
 
+// Hue is an angle halved, 0 to 180: red lies at both ends, so a band that reaches
+// below 0 goes on below 180 and one that reaches above 180 goes on from 0.
 __attribute__((optimize("tree-vectorize")))
 void keyColourBand(const unsigned char* hue, const unsigned char* sat, unsigned char* mask, int n,
                    float hueCentre, float satCentre, float hueReach, float satBelow, float satAbove) {
-    unsigned char hueFirst, hueSpan, satFirst, satSpan;
-    if (!wholeBand(hueCentre - hueReach, hueCentre + hueReach, hueFirst, hueSpan) ||
-        !wholeBand(satCentre - satBelow, satCentre + satAbove, satFirst, satSpan)) {
-        std::memset(mask, 0, static_cast<size_t>(n));
-        return;
-    }
+    const float low = hueCentre - hueReach, high = hueCentre + hueReach;
+    const ByteBand hues = byteBand(low, high);
+    const ByteBand wrappedDown = byteBand(low - hueTurn, high - hueTurn);
+    const ByteBand wrappedUp = byteBand(low + hueTurn, high + hueTurn);
+    const ByteBand sats = byteBand(satCentre - satBelow, satCentre + satAbove);
     for (int i = 0; i < n; i++) {
-        bool inHue = static_cast<unsigned char>(hue[i] - hueFirst) <= hueSpan;
-        bool inSat = static_cast<unsigned char>(sat[i] - satFirst) <= satSpan;
-        mask[i] = static_cast<unsigned char>(-static_cast<int>(inHue & inSat));
+        unsigned char inHue = inBand(hue[i], hues) | inBand(hue[i], wrappedDown) | inBand(hue[i], wrappedUp);
+        mask[i] = static_cast<unsigned char>(-static_cast<int>(inHue & inBand(sat[i], sats)));
     }
 }
 

@@ -45,11 +45,29 @@ void LoginScreen::draw() {
     fontSmall.drawString(app->password, 430, 220);
     setItemColour(hoverIndex == loginItem);
     fontSmall.drawString("Login", 550, 260);
+    ofSetColor(0xFFFFFF);
+    if (login.running()) {
+        fontSmall.drawString("Logging in...", 420, 260);
+    }
     setItemColour(hoverIndex == backItem);
     fontSmall.drawString("back", 550, 280);
     setItemColour(hoverIndex == signupLine);
     fontSmall.drawString("Create an Account online at " + hostOf(app->scoreServer.signupUrl) + "!", 250, 320);
     ofSetColor(0xFFFFFF);
+}
+
+// The answer is printed as it came (an empty line when none did); only an
+// accepted one leaves the screen.
+void LoginScreen::update() {
+    WebAnswer answer;
+    if (!login.takeAnswer(answer)) {
+        return;
+    }
+    std::cout << printableAnswer(answer.body) << std::endl;
+    if (accepts(answer)) {
+        nextState = SwitchCode::runningGame;
+        endState();
+    }
 }
 
 void LoginScreen::keyReleased(int key) {
@@ -80,8 +98,9 @@ void LoginScreen::mouseMoved(int x, int y) {
 }
 
 // The press position is not used: the hovered item decides. Every click ends
-// editing unless it lands on a field; after endState() this screen is no longer
-// current, so nothing follows it.
+// editing unless it lands on a field; a Login click while the server is asked
+// changes nothing; after endState() this screen is no longer current, so
+// nothing follows it.
 void LoginScreen::mousePressed(int x, int y, int button) {
     (void)x;
     (void)y;
@@ -91,12 +110,11 @@ void LoginScreen::mousePressed(int x, int y, int button) {
         bEditing = true;
         focusedField = hoverIndex;
     }
-    if (hoverIndex == loginItem && checkData()) {
-        nextState = SwitchCode::runningGame;
-        endState();
-        return;
+    if (hoverIndex == loginItem) {
+        askServer();
     }
     if (hoverIndex == backItem) {
+        login.drop();
         nextState = SwitchCode::mainMenu;
         endState();
         return;
@@ -106,11 +124,12 @@ void LoginScreen::mousePressed(int x, int y, int button) {
     }
 }
 
-bool LoginScreen::checkData() {
-    web.getWebPageAsString(scoreServerAuthUrl(app->scoreServer.url, app->username, app->password));
-    std::string answer = web.getString();
-    std::cout << answer << std::endl;
-    return answer == "1";
+void LoginScreen::askServer() {
+    login.start(scoreServerAuthUrl(app->scoreServer.url, app->username, app->password));
+}
+
+bool LoginScreen::accepts(const WebAnswer& answer) {
+    return answer.status == 200 && answer.body == "1";
 }
 
 std::string* LoginScreen::focusedText() {

@@ -2,19 +2,20 @@
 
 #include "gameStateObject.h"
 #include "ofImage.h"
-#include "ofScraperWebConnection.h"
+#include "scoreRequest.h"
 
 // The competition path's screen: the player types a user name and password
-// (kept in testApp, so they survive leaving), "Login" asks the score server,
-// "back" returns to the menu, and the sign-up line opens the server's sign-up
-// page in the web browser. All text in fontSmall.
+// (kept in testApp, so they survive leaving), "Login" asks the score server
+// without stopping the window, "back" returns to the menu (dropping an answer
+// still to come), and the sign-up line opens the server's sign-up page in the
+// web browser. All text in fontSmall.
 class LoginScreen : public GameStateObject {
 public:
     // Lifecycle
     void startState() override;         // fonts, "menuBackground.jpg"; nothing hovered or edited
 
     // Frames
-    void update() override {}
+    void update() override;             // acts on the server's answer once it has come
     void draw() override;               // hovered item red, the rest white; leaves the colour white
 
     // Keyboard: edits the focused field on release while bEditing
@@ -25,7 +26,8 @@ public:
     void mousePressed(int x, int y, int button) override;       // any button: acts on hoverIndex
 
     // Score server
-    bool checkData();                   // true when the server answers exactly "1"; prints the answer
+    void askServer();                   // starts a login request unless one is running
+    static bool accepts(const WebAnswer& answer);  // status 200 and exactly "1"
 
     // Items
     static constexpr int noItem = 0;
@@ -38,7 +40,7 @@ public:
     int hoverIndex = noItem;            // the item under the mouse
     int focusedField = noItem;          // usernameLine or passwordLine once a field was clicked
     ofImage background;                 // the main menu's picture
-    ofScraperWebConnection web;         // used by checkData
+    ScoreRequest login;                 // the login request while the server is asked
     bool bEditing = false;              // typing goes to focusedField
 
 private:

@@ -4,10 +4,25 @@
 #include <cstdio>
 #include <string>
 
+// One answer of a web server, as the game takes it from any server: at most
+// maxAnswerBytes of the body (the transfer ends there), redirects followed at
+// most maxRedirects times and only within the same scheme, host and port.
+struct WebAnswer {
+    static constexpr size_t maxAnswerBytes = 64 * 1024;
+    static constexpr int maxRedirects = 3;
+
+    long status = 0;                                // HTTP status; 0 when no answer came
+    std::string body;                               // cut at maxAnswerBytes
+};
+
+WebAnswer fetchAnswer(const std::string& url);      // one blocking GET; safe on any thread
+std::string printableAnswer(const std::string& body);   // its first 200 characters, control
+                                                    // characters (line ends too) as '?'
+
 // A small HTTP client over libcurl: one blocking GET per call, on the calling
 // thread. The body of the last string fetch is kept in one process-wide buffer
-// shared by every instance; nothing is ever thrown, and a failed transfer simply
-// leaves whatever body arrived (possibly none).
+// shared by every instance (main-loop thread only); nothing is ever thrown, and
+// only an answer with status 200 counts: anything else leaves the buffer empty.
 class ofScraperWebConnection {
 public:
     // Fetching
@@ -37,8 +52,9 @@ std::string percentEncode(const std::string& value);  // RFC 3986 unreserved byt
 std::string hostOf(const std::string& url);         // "http://host:port/path" gives "host"
 
 // Where the score server is: "server.xml" in the data directory, keys
-// SERVER:URL (base URL ending with the "/" before "report.php") and
-// SERVER:SIGNUP (the sign-up page); each missing key gives the default
+// SERVER:URL (an http:// or https:// base URL ending with the "/" before
+// "report.php") and SERVER:SIGNUP (the http:// sign-up page); a missing key, or
+// one of another scheme (with one console line), gives the default
 struct ScoreServerSettings {
     static constexpr const char* defaultUrl = "http://localhost:8000/";
 

@@ -19,8 +19,15 @@ void testApp::setup() {
     enter(new MainMenu());
 }
 
+// A score report goes on whichever screen is current.
 void testApp::update() {
     currentState->update();
+    fingerTracking->pollReport();
+}
+
+// A report under way is given a moment to arrive before the program ends.
+void testApp::exit() {
+    fingerTracking->finishReports(2000);
 }
 
 void testApp::draw() {

@@ -18,8 +18,9 @@ class testApp : public ofSimpleApp {
 public:
     // Lifecycle
     void setup() override;              // reads server.xml, builds the screens, starts the start menu
+    void exit() override;               // waits at most 2 s for a score report under way
 
-    // Frames, passed to currentState
+    // Frames, passed to currentState; the score report is polled on every screen
     void update() override;
     void draw() override;
 

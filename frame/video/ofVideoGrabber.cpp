@@ -1,7 +1,19 @@
 #include "ofVideoGrabber.h"
 
+#include "videoSource.h"
+
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <thread>
+
+// ---- File-level state ------------------------------------------------------------
+
+struct ofVideoGrabber::Reopening {
+    std::mutex lock;
+    bool done = false;
+    std::unique_ptr<VideoSource> source;    // the camera found again, or null
+};
 
 // ---- Construction ---------------------------------------------------------------
 
@@ -41,6 +53,7 @@ bool ofVideoGrabber::initGrabber(int w, int h) {
 
     if (!capture.setupDevice(device, width, height)) {
         std::printf("error allocating a video device  \nplease check your camera with AMCAP or other software\n");
+        std::printf("on Linux, v4l2-ctl --list-devices shows the cameras\n");
         std::fflush(stdout);
         return false;
     }
@@ -70,6 +83,8 @@ void ofVideoGrabber::close() {
     }
     pixels.reset();
     texture.clear();
+    lost = false;
+    reopening.reset();
 }
 
 void ofVideoGrabber::listDevices() {
@@ -90,6 +105,10 @@ void ofVideoGrabber::videoSettings() {
 
 void ofVideoGrabber::grabFrame() {
     frameNew = false;
+    if (grabberReady && capture.isDeviceLost(device)) {
+        lookForLostCamera();
+        return;
+    }
     if (!grabberReady || !capture.isFrameNew(device)) {
         return;
     }
@@ -111,6 +130,10 @@ unsigned char* ofVideoGrabber::getPixels() {
 
 bool ofVideoGrabber::isFrameNew() {
     return frameNew;
+}
+
+bool ofVideoGrabber::isLost() {
+    return lost;
 }
 
 // ---- Drawing ---------------------------------------------------------------------------
@@ -145,4 +168,45 @@ void ofVideoGrabber::resampleFrom(const unsigned char* devicePixels) {
             to[2] = from[2];
         }
     }
+}
+
+// Opening a camera can take a while, so each attempt runs on a thread of its
+// own that shares only its result; the main loop never waits for it.
+void ofVideoGrabber::lookForLostCamera() {
+    if (!lost) {
+        lost = true;
+        std::printf("camera lost - plug it in again\n");
+        std::fflush(stdout);
+    }
+    if (reopening) {
+        std::unique_ptr<VideoSource> found;
+        {
+            std::lock_guard<std::mutex> guard(reopening->lock);
+            if (!reopening->done) {
+                return;
+            }
+            found = std::move(reopening->source);
+        }
+        reopening.reset();
+        if (found && capture.adoptSource(device, std::move(found))) {
+            lost = false;
+            needsResize = capture.getWidth(device) != width || capture.getHeight(device) != height;
+            std::printf("camera back\n");
+            std::fflush(stdout);
+            return;
+        }
+    }
+    auto now = std::chrono::steady_clock::now();
+    if (now - lastAttempt < std::chrono::seconds(1)) {
+        return;
+    }
+    lastAttempt = now;
+    reopening = std::make_shared<Reopening>();
+    std::thread([attempt = reopening, id = capture.cameraIdOf(device), node = capture.cameraNodeOf(device),
+                 w = width, h = height] {
+        std::unique_ptr<VideoSource> source = reopenCamera(id, node, w, h);
+        std::lock_guard<std::mutex> guard(attempt->lock);
+        attempt->source = std::move(source);
+        attempt->done = true;
+    }).detach();
 }

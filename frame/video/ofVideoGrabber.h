@@ -3,12 +3,15 @@
 #include "ofTexture.h"
 #include "videoInput.h"
 
+#include <chrono>
 #include <memory>
 
 // One camera picture at a fixed size: 3 bytes a pixel red, green, blue, rows
 // top-down, black until the first frame, refreshed by grabFrame whenever the
 // camera has a new frame, and drawn as a texture. The requested size is always
 // kept; a camera that delivers another size is resampled (nearest neighbour).
+// A camera that goes away is looked for once a second until it comes back; the
+// picture stays as it was meanwhile.
 class ofVideoGrabber {
 public:
     ofVideoGrabber();
@@ -29,6 +32,7 @@ public:
     void grabFrame();                       // takes the newest frame, if there is a new one
     unsigned char* getPixels();             // width * height * 3 bytes; null before initGrabber
     bool isFrameNew();                      // the last grabFrame took a frame
+    bool isLost();                          // the camera went away and has not come back yet
 
     // Drawing (nothing unless useTexture)
     void draw(float x, float y, float w, float h);
@@ -38,7 +42,10 @@ public:
     int height;
 
 private:
+    struct Reopening;                       // one attempt to open the lost camera again
+
     void resampleFrom(const unsigned char* devicePixels);
+    void lookForLostCamera();               // one console line when lost; an attempt a second
 
     bool deviceChosen;
     int deviceId;
@@ -51,4 +58,7 @@ private:
     int device;                             // index actually opened
     videoInput capture;                     // this grabber's own capture layer
     bool needsResize;                       // device size differs; frames are resampled
+    bool lost = false;                      // the camera went away
+    std::shared_ptr<Reopening> reopening;   // the attempt under way, shared with its thread
+    std::chrono::steady_clock::time_point lastAttempt;
 };

@@ -1,5 +1,6 @@
 #include "v4l2Formats.h"
 
+#include <cerrno>
 #include <cstring>
 #include <libv4lconvert.h>
 #include <linux/videodev2.h>
@@ -88,4 +89,8 @@ uint32_t nativeFormatFor(v4lconvert_data* convert, int w, int h) {
         return 0;
     }
     return native.fmt.pix.pixelformat;
+}
+
+bool cameraIsGone(int error) {
+    return error == ENODEV || error == ENXIO || error == EBADF;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-// Sizes and formats of V4L2 cameras, worked out without touching a camera.
+// Sizes, formats and read errors of V4L2 cameras, worked out without touching a
+// camera.
 
 #include <cstdint>
 #include <string>
@@ -23,3 +24,5 @@ uint32_t nativeFormatFor(v4lconvert_data* convert, int w, int h);  // what the c
 std::string fourccName(uint32_t fourcc);    // "YUYV", "MJPG", ...
 void packRowsBottomUp(const unsigned char* src, int stride, int w, int h, unsigned char* dst);
                                             // driver rows with stride bytes each, packed bottom-up
+bool cameraIsGone(int error);               // an errno after which the camera sends nothing more
+                                            // (unplugged); any other read error is passing

@@ -105,6 +105,19 @@ std::vector<CameraEntry> findCameras() {
     return cameras;
 }
 
+std::unique_ptr<VideoSource> reopenCamera(const std::string& id, const std::string& node, int w, int h) {
+    std::vector<CameraEntry> cameras = findCameras();
+    for (bool byId : {true, false}) {
+        for (CameraEntry& camera : cameras) {
+            std::string cameraId = camera.id.empty() ? camera.name : camera.id;
+            if (byId ? cameraId == id : (!node.empty() && camera.node == node)) {
+                return camera.open(w, h);
+            }
+        }
+    }
+    return nullptr;
+}
+
 void overrideCameras(std::vector<CameraEntry> cameras) {
     overriddenCameras = std::move(cameras);
     camerasOverridden = true;
@@ -263,6 +276,8 @@ bool videoInput::setupDevice(int device, int w, int h) {
         slot.release();
         return false;
     }
+    slot.cameraId = cameras[device].id.empty() ? cameras[device].name : cameras[device].id;
+    slot.cameraNode = cameras[device].node;
     videoInputPrint("SETUP: Capture callback set\n");
     slot.source->start(slot.sgCallback.get());
     videoInputPrint("SETUP: Device is setup and ready to capture.\n\n");
@@ -284,6 +299,36 @@ void videoInput::stopDevice(int device) {
     if (validIndex(device)) {
         devices[device].release();
     }
+}
+
+bool videoInput::isDeviceLost(int device) {
+    return isOpen(device) && devices[device].source->isLost();
+}
+
+std::string videoInput::cameraIdOf(int device) {
+    return isOpen(device) ? devices[device].cameraId : "";
+}
+
+std::string videoInput::cameraNodeOf(int device) {
+    return isOpen(device) ? devices[device].cameraNode : "";
+}
+
+// The old source goes first, so its thread no longer hands over frames; the
+// slot's buffers take the new camera's size, which may differ from the old.
+bool videoInput::adoptSource(int device, std::unique_ptr<VideoSource> source) {
+    if (!isOpen(device) || !source) {
+        return false;
+    }
+    videoDevice& slot = devices[device];
+    std::string id = slot.cameraId, node = slot.cameraNode;
+    slot.release();
+    slot.source = std::move(source);
+    slot.setSize(slot.source->getWidth(), slot.source->getHeight());
+    slot.cameraId = id;
+    slot.cameraNode = node;
+    slot.source->start(slot.sgCallback.get());
+    slot.readyToCapture = true;
+    return true;
 }
 
 // ---- videoInput: frames ---------------------------------------------------------------

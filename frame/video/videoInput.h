@@ -72,6 +72,8 @@ public:
     std::vector<unsigned char> devicePixels;  // the last frame taken, top-down RGB when flipped
     std::unique_ptr<SampleGrabberCallback> sgCallback;
     std::unique_ptr<VideoSource> source;
+    std::string cameraId;                   // which camera, to find it again when it went away
+    std::string cameraNode;
 };
 
 class videoInput {
@@ -96,6 +98,11 @@ public:
     bool isDeviceSetup(int device);
     void showSettingsWindow(int device);
     void stopDevice(int device);            // the slot is empty again; safe to repeat
+    bool isDeviceLost(int device);          // its camera went away; the slot waits for another source
+    std::string cameraIdOf(int device);     // what reopenCamera needs to find the camera again
+    std::string cameraNodeOf(int device);
+    bool adoptSource(int device, std::unique_ptr<VideoSource> source);  // a reopened camera takes
+                                            // the slot (at its own size) and starts delivering
 
     // Frames
     int getWidth(int device);               // 0 unless open

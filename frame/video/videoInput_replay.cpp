@@ -148,11 +148,12 @@ void ReplaySource::playLoop(SampleGrabberCallback* callback) {
 // ---- Cameras ------------------------------------------------------------------
 
 CameraEntry replayCamera(const std::string& path) {
-    return {baseName(path), [path](int w, int h) -> std::unique_ptr<VideoSource> {
-                auto source = std::make_unique<ReplaySource>(path);
-                if (!source->open(w, h)) {
-                    return nullptr;
-                }
-                return source;
-            }};
+    auto open = [path](int w, int h) -> std::unique_ptr<VideoSource> {
+        auto source = std::make_unique<ReplaySource>(path);
+        if (!source->open(w, h)) {
+            return nullptr;
+        }
+        return source;
+    };
+    return {baseName(path), open, "recording " + path, path};
 }

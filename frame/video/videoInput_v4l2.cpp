@@ -47,8 +47,9 @@ static std::vector<std::string> videoNodes() {
     return nodes;
 }
 
-// The card name of a node that captures video by streaming; empty otherwise.
-static std::string captureCardName(const std::string& path) {
+// The card name and bus of a node that captures video by streaming; an empty
+// name otherwise.
+static std::string captureCardName(const std::string& path, std::string& bus) {
     int fd = v4l2_open(path.c_str(), O_RDWR | O_NONBLOCK);
     if (fd < 0) {
         return "";
@@ -60,11 +61,13 @@ static std::string captureCardName(const std::string& path) {
         uint32_t needed = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
         if ((offered & needed) == needed) {
             name = reinterpret_cast<const char*>(caps.card);
+            bus = reinterpret_cast<const char*>(caps.bus_info);
         }
     }
     v4l2_close(fd);
     return name;
 }
+
 
 static void startPanel(const std::string& path) {
     if (!ofStartDetached({"qv4l2", "-d", path})) {
@@ -90,6 +93,7 @@ public:
     int getHeight() const override { return height; }
     void start(SampleGrabberCallback* callback) override;
     void showSettings() override { startPanel(path); }
+    bool isLost() const override { return lost; }
 
 private:
     bool chooseFormat(int w, int h);
@@ -107,6 +111,7 @@ private:
     std::vector<MappedBuffer> buffers;
     std::vector<unsigned char> packed;      // one frame bottom-up, rows packed
     std::atomic<bool> stopping{false};
+    std::atomic<bool> lost{false};          // the camera went away; the thread has ended
     std::thread thread;
 };
 
@@ -209,7 +214,8 @@ void V4l2Source::start(SampleGrabberCallback* callback) {
     thread = std::thread([this, callback] { captureLoop(callback); });
 }
 
-// Ends on the first error with one line; the grabber keeps its last picture.
+// A passing read error is tried again a moment later; a camera that went away
+// ends the thread, and the grabber looks for it to come back.
 void V4l2Source::captureLoop(SampleGrabberCallback* callback) {
     while (!stopping) {
         pollfd waiting{fd, POLLIN, 0};
@@ -217,10 +223,16 @@ void V4l2Source::captureLoop(SampleGrabberCallback* callback) {
         if (ready == 0 || (ready < 0 && errno == EINTR)) {
             continue;
         }
-        if (ready < 0 || (waiting.revents & (POLLERR | POLLHUP | POLLNVAL)) || !deliverOne(callback)) {
-            videoInputPrint("VIDEOINPUT: camera %s stopped delivering frames - capture ended\n", path.c_str());
+        errno = 0;
+        bool delivered = ready > 0 && !(waiting.revents & POLLNVAL) && deliverOne(callback);
+        if (delivered) {
+            continue;
+        }
+        if (cameraIsGone(errno) || (waiting.revents & POLLNVAL)) {
+            lost = true;
             return;
         }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
 
@@ -247,17 +259,19 @@ bool V4l2Source::deliverOne(SampleGrabberCallback* callback) {
 std::vector<CameraEntry> v4l2Cameras() {
     std::vector<CameraEntry> cameras;
     for (const std::string& path : videoNodes()) {
-        std::string name = captureCardName(path);
+        std::string bus;
+        std::string name = captureCardName(path, bus);
         if (name.empty()) {
             continue;
         }
-        cameras.push_back({name, [path](int w, int h) -> std::unique_ptr<VideoSource> {
-                               auto source = std::make_unique<V4l2Source>(path);
-                               if (!source->open(w, h)) {
-                                   return nullptr;
-                               }
-                               return source;
-                           }});
+        auto open = [path](int w, int h) -> std::unique_ptr<VideoSource> {
+            auto source = std::make_unique<V4l2Source>(path);
+            if (!source->open(w, h)) {
+                return nullptr;
+            }
+            return source;
+        };
+        cameras.push_back({name, open, name + " at " + bus, path});
     }
     return cameras;
 }

@@ -39,6 +39,33 @@ TEST(ofScraperWebConnection, OneAnswerSharedByEveryConnectionAndNoneFromAServerT
     EXPECT_EQ(second.getString(), "");
 }
 
+// A hostile server gets no more than a well-behaved one: 64 KiB of an answer,
+// nothing for a status other than 200, three redirects within the server itself.
+TEST(ofScraperWebConnection, AnswersCountOnlyWhole200sWithinLimitsFromTheServerAsked) {
+    CannedServer flood("HTTP/1.1 200 OK\r\nContent-Length: 1048576\r\n\r\n" + std::string(1 << 20, 'x'));
+    WebAnswer answer = fetchAnswer(flood.base());
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_EQ(answer.body, std::string(64 * 1024, 'x'));
+
+    CannedServer failing("HTTP/1.1 500 Oops\r\nContent-Length: 1\r\n\r\n1");
+    ofScraperWebConnection web;
+    web.getWebPageAsString(failing.base());
+    EXPECT_EQ(web.getString(), "");
+    EXPECT_EQ(fetchAnswer(failing.base()).status, 500);
+
+    const std::string found = "HTTP/1.1 302 Found\r\nContent-Length: 0\r\nLocation: ";
+    CannedServer twice({found + "/1\r\n\r\n", found + "/2\r\n\r\n", "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"});
+    EXPECT_EQ(fetchAnswer(twice.base()).body, "ok");
+    CannedServer loop(found + "/again\r\n\r\n");
+    EXPECT_EQ(fetchAnswer(loop.base()).status, 0);
+    EXPECT_EQ(loop.requestLines().size(), 4u) << "the request and three redirects";
+    CannedServer elsewhere(found + failing.base() + "\r\n\r\n");
+    EXPECT_EQ(fetchAnswer(elsewhere.base()).status, 0);
+    EXPECT_EQ(failing.requestLines().size(), 2u) << "another port is another server";
+
+    EXPECT_EQ(printableAnswer("\x1b[2Jred\r\n" + std::string(300, 'a')), "?[2Jred??" + std::string(191, 'a'));
+}
+
 TEST(ofScraperWebConnection, AServerThatNeverAnswersTimesOut) {
     CannedServer silent("");
     ofScraperWebConnection web;
@@ -85,6 +112,14 @@ TEST(ScoreServerSettings, EachMissingKeyKeepsItsDefaultAndTheSignUpLineShowsTheH
     ScoreServerSettings signup;
     EXPECT_TRUE(signup.load(folder.file("server.xml")));
     EXPECT_EQ(signup.url + " " + signup.signupUrl, "http://localhost:8000/ http://b.example.org:81/join");
+    std::ofstream(folder.file("server.xml")) << "<SERVER><URL>file:///etc/</URL><SIGNUP>https://x/</SIGNUP></SERVER>";
+    ScoreServerSettings other;
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(other.load(folder.file("server.xml")));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "server.xml: URL must begin with http:// or https:// - using http://localhost:8000/ instead\n"
+              "server.xml: SIGNUP must begin with http:// - using http://localhost:8000/ instead\n");
+    EXPECT_EQ(other.url + " " + other.signupUrl, "http://localhost:8000/ http://localhost:8000/");
 
     for (const char* url : {"http://b.example.org:81/join", "http://b.example.org", "http://b.example.org?x=1"}) {
         EXPECT_EQ(hostOf(url), "b.example.org") << url;

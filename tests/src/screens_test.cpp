@@ -10,6 +10,9 @@
 #include "ofGraphics.h"
 #include "testApp.h"
 
+#include <chrono>
+#include <unistd.h>
+
 namespace {
 
 // A started application; its screens are never freed, as in the game.
@@ -117,29 +120,59 @@ TEST_F(Screens, TypingGoesIntoTheClickedFieldOnReleaseAndOutlivesTheVisit) {
     EXPECT_EQ(app.username + "/" + app.password, "An\xe9 &/w");
 }
 
+// "Login" asks without stopping the window; only a 200 answer of exactly "1"
+// leaves for a competition run, and the answer is printed as it came.
 TEST_F(Screens, OnlyAnAnswerOfExactlyOneStartsACompetitionRun) {
     LocalScoreServer server;
     ASSERT_TRUE(server.running());
     ASSERT_EQ(server.signUp("ann", "pw12").status, 201);
     CannedServer lineEnd("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n1\n");
-    for (const std::string& base : {server.base(), lineEnd.base(), "http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/"}) {
+    CannedServer failing("HTTP/1.1 500 Oops\r\nContent-Length: 1\r\n\r\n1");
+    auto logIn = [&](const std::string& base) {
         app.scoreServer.url = base;
-        openLoginAndType({'a', 'n', 'n'}, {'p', 'w', '1', '3'});
         click(300, 260);
+        for (int i = 0; i < 500 && app.loginScreen->login.running(); i++) {
+            app.update();
+            usleep(5000);
+        }
+    };
+    openLoginAndType({'a', 'n', 'n'}, {'p', 'w', '1', '3'});
+    for (const std::string& base : {server.base(), lineEnd.base(), failing.base(),
+                                    "http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/"}) {
+        logIn(base);
         EXPECT_EQ(app.currentState, app.loginScreen) << base;
         EXPECT_FALSE(app.loginScreen->bEditing);
-        click(300, 280);
     }
-    app.username = app.password = "";
-    app.scoreServer.url = server.base();
-    openLoginAndType({'a', 'n', 'n'}, {'p', 'w', '1', '2'});
+    click(300, 230);
+    type({8, '2'});
     testing::internal::CaptureStdout();
-    click(300, 260);
+    logIn(server.base());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "1\n1\n") << "the answer, then the competition run";
     EXPECT_EQ(app.currentState, app.fingerTracking);
     EXPECT_TRUE(app.fingerTracking->bCompeteMode);
     click(500, 450);
     EXPECT_FALSE(app.bCompeteMode) << "leaving the game ends the competition path";
+}
+
+TEST_F(Screens, AServerThatNeverAnswersLeavesTheWindowGoingAndBackDropsTheLogin) {
+    CannedServer silent("");
+    app.scoreServer.url = silent.base();
+    openLoginAndType({'a'}, {'b'});
+    auto start = std::chrono::steady_clock::now();
+    click(300, 260);
+    click(300, 260);    // asking already: nothing more is sent
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    app.mouseMoved(100, 100);
+    app.update();
+    clearFrame();
+    app.draw();
+    EXPECT_GT(countPixels(Rgb{255, 255, 255}, PixelBox{420, 245, 540, 265}), 40) << "Logging in...";
+    usleep(200000);
+    EXPECT_EQ(silent.requestLines().size(), 1u);
+    click(300, 280);
+    EXPECT_EQ(app.currentState, app.mainMenu);
+    click(300, 300);
+    EXPECT_FALSE(app.loginScreen->login.running()) << "the answer to come was dropped";
 }
 
 TEST_F(Screens, HoveredItemsAreDrawnInTheirColoursAndThePasswordInClear) {

@@ -1,5 +1,6 @@
 #include "loopback.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -36,7 +37,7 @@ bool loopbackAccepts(int port) {
     return connected;
 }
 
-CannedServer::CannedServer(std::string answer) : response(std::move(answer)) {
+CannedServer::CannedServer(std::vector<std::string> answers) : responses(std::move(answers)) {
     listener = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address = loopbackAddress(0);
     socklen_t size = sizeof(address);
@@ -82,15 +83,19 @@ void CannedServer::serve() {
         while (head.find("\r\n\r\n") == std::string::npos && (got = read(client, chunk, sizeof chunk)) > 0) {
             head.append(chunk, static_cast<size_t>(got));
         }
+        std::string response;
         {
             std::lock_guard<std::mutex> guard(lock);
             lines.push_back(head.substr(0, head.find("\r\n")));
+            response = responses[std::min(lines.size(), responses.size()) - 1];
         }
         if (response.empty()) {
             heldOpen.push_back(client);
             continue;
         }
-        for (size_t sent = 0; sent < response.size() && (got = write(client, &response[sent], response.size() - sent)) > 0;) {
+        // A client may hang up before the end: no signal, just stop writing.
+        size_t sent = 0;
+        while (sent < response.size() && (got = send(client, &response[sent], response.size() - sent, MSG_NOSIGNAL)) > 0) {
             sent += static_cast<size_t>(got);
         }
         close(client);

@@ -10,12 +10,14 @@
 int freeLoopbackPort();             // free just now (0 when none could be had)
 bool loopbackAccepts(int port);     // something listens there
 
-// A server on a free loopback port that answers every request with the same
-// bytes, or accepts and never answers when they are empty: what the project's
-// own score server never does. Stopped by the destructor.
+// A server on a free loopback port that answers the requests in turn with the
+// given bytes (the last answer again for every later request), or accepts and
+// never answers when they are empty: what the project's own score server never
+// does. Stopped by the destructor.
 class CannedServer {
 public:
-    explicit CannedServer(std::string response);    // a whole HTTP answer, status line first
+    explicit CannedServer(std::vector<std::string> answers);   // whole HTTP answers, status line first
+    explicit CannedServer(std::string answer) : CannedServer(std::vector<std::string>{answer}) {}
     ~CannedServer();
     CannedServer(const CannedServer&) = delete;
     CannedServer& operator=(const CannedServer&) = delete;
@@ -26,7 +28,7 @@ public:
 private:
     void serve();
 
-    std::string response;
+    std::vector<std::string> responses;
     int listener = -1;
     int port = 0;
     std::atomic<bool> stopping{false};

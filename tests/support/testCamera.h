@@ -2,6 +2,7 @@
 
 #include "videoSource.h"
 
+#include <atomic>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -15,10 +16,14 @@ public:
     int getHeight() const override { return height; }
     void start(SampleGrabberCallback* cb) override { callback = cb; }
     void showSettings() override { settingsShown++; }
+    bool isLost() const override { return gone; }
 
-    // A frame as the hand-off carries it: rows bottom-up, bytes blue, green, red.
+    // A frame as the hand-off carries it: rows bottom-up, bytes blue, green, red;
+    // nothing before the camera is started.
     void deliver(const std::vector<unsigned char>& frame) {
-        callback->SampleCB(0, frame.data(), static_cast<long>(frame.size()));
+        if (callback != nullptr) {
+            callback->SampleCB(0, frame.data(), static_cast<long>(frame.size()));
+        }
     }
 
     // A top-down red, green, blue picture of the camera's size.
@@ -39,21 +44,28 @@ public:
     int width, height;
     SampleGrabberCallback* callback = nullptr;  // set when the capture layer starts it
     int settingsShown = 0;
+    std::atomic<bool> gone{false};          // the camera went away
 };
 
 // Test cameras of the given sizes in place of the machine's own for as long as
-// the object lives; camera(i) is camera i once it has been opened.
+// the object lives; camera(i) is camera i as last opened. While unplugged, none
+// can be opened.
 class TestCameras {
 public:
     explicit TestCameras(std::vector<std::pair<int, int>> sizes = {{320, 240}}) : opened(sizes.size()) {
         std::vector<CameraEntry> cameras;
         for (size_t i = 0; i < sizes.size(); i++) {
             std::pair<int, int> size = sizes[i];
-            cameras.push_back({"test camera " + std::to_string(i), [this, i, size](int, int) {
-                                   auto source = std::make_unique<TestCamera>(size.first, size.second);
-                                   opened[i] = source.get();
-                                   return std::unique_ptr<VideoSource>(std::move(source));
-                               }});
+            auto open = [this, i, size](int, int) {
+                openings++;
+                if (unplugged) {
+                    return std::unique_ptr<VideoSource>();
+                }
+                auto source = std::make_unique<TestCamera>(size.first, size.second);
+                opened[i] = source.get();
+                return std::unique_ptr<VideoSource>(std::move(source));
+            };
+            cameras.push_back({"test camera " + std::to_string(i), open, "", ""});
         }
         overrideCameras(cameras);
     }
@@ -61,8 +73,11 @@ public:
     TestCameras(const TestCameras&) = delete;
     TestCameras& operator=(const TestCameras&) = delete;
 
-    TestCamera* camera(size_t i = 0) const { return i < opened.size() ? opened[i] : nullptr; }
+    TestCamera* camera(size_t i = 0) const { return i < opened.size() ? opened[i].load() : nullptr; }
+
+    std::atomic<bool> unplugged{false};
+    std::atomic<int> openings{0};           // attempts to open any of them
 
 private:
-    std::vector<TestCamera*> opened;
+    std::vector<std::atomic<TestCamera*>> opened;
 };
