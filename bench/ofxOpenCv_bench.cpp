@@ -71,7 +71,7 @@ public:
 // to the camera is not timed.
 static void GameKeying(benchmark::State& state) {
     const int w = 320, h = 240;
-    overrideCameras({{"bench camera", [](int, int) { return std::unique_ptr<VideoSource>(new BenchCamera()); }}});
+    overrideCameras({{"bench camera", [](int, int) { return std::unique_ptr<VideoSource>(new BenchCamera()); }, "", ""}});
     static FingerTracking* game = new FingerTracking();    // kept, as the game keeps its screen
     game->shoeOne.hue = shoeOneBand.hue;
     game->shoeOne.sat = shoeOneBand.sat;

@@ -108,14 +108,6 @@ PixelBox GlTest::drawnBounds() {
     return boundsWhere(readFrame(), [](const Rgb& pixel) { return pixel != Rgb{0, 0, 0}; });
 }
 
-int GlTest::countOtherThan(Rgb first, Rgb second) {
-    int count = 0;
-    for (const Rgb& pixel : readFrame()) {
-        count += (pixel != first && pixel != second) ? 1 : 0;
-    }
-    return count;
-}
-
 std::vector<FeedbackPrimitive> GlTest::feedbackOf(const std::function<void()>& drawing) {
     std::vector<GLfloat> buffer(1 << 16);
     glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_2D, buffer.data());

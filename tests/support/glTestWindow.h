@@ -33,7 +33,6 @@ protected:
     int countPixels(Rgb colour, PixelBox within = wholeWindow);  // pixels of exactly this colour
     PixelBox boundsOf(Rgb colour);          // box around them; all -1 when there are none
     PixelBox drawnBounds();                 // box around every pixel that is not black
-    int countOtherThan(Rgb first, Rgb second);  // pixels of neither colour (blended edges)
 
     // The primitives a drawing sends to GL, drawing nothing.
     std::vector<FeedbackPrimitive> feedbackOf(const std::function<void()>& drawing);

