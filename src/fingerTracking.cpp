@@ -19,6 +19,7 @@ static const int keyRestart = 'r';
 static const float countdownStart = -5000;      // race clock before SPACE, milliseconds
 static const float minimumStep = 2;             // pixels a shoe must move beyond, per frame
 static const float nearLine = 10;               // pixels a counting shoe stays within
+static const float stepSoundGap = 125;          // race milliseconds between step ticks: 8 a second
 
 // ---- Helpers -----------------------------------------------------------------------
 
@@ -66,6 +67,11 @@ FingerTracking::FingerTracking() : width(320), height(240) {
     runnerImage.loadImage("fingers.png");
     runnerImage.setImageType(IMAGE_TYPE_COLOR_ALPHA);
     ofEnableAlphaBlending();
+
+    countdownSound.loadSound("countdown.wav");
+    startSound.loadSound("start.wav");
+    stepSound.loadSound("step.wav");
+    finishSound.loadSound("finish.wav");
 }
 
 // ---- Lifecycle ---------------------------------------------------------------------
@@ -108,12 +114,18 @@ void FingerTracking::update() {
     // Each shoe counts against its own last position; one found in no frame keeps it.
     const ofxCvContourFinder* trackers[] = {&trackerOne, &trackerTwo};
     color* shoes[] = {&shoeOne, &shoeTwo};
+    int distanceBefore = distanceCovered;
     for (int i = 0; i < 2; i++) {
         if (trackers[i]->blobCount == 0) {
             continue;
         }
         takeShoePosition(*trackers[i], shoes[i]->currentPos);
         distanceCovered += stepFor(shoes[i]->previousPos, shoes[i]->currentPos, blockOne, blockTwo);
+    }
+    // Ticks that follow every step would blur into a buzz; none after the finish.
+    if (distanceCovered > distanceBefore && !finished && raceClock - lastStepSoundClock >= stepSoundGap) {
+        stepSound.play();
+        lastStepSoundClock = raceClock;
     }
     if (static_cast<float>(distanceCovered) > raceLength) {
         finished = true;
@@ -174,6 +186,8 @@ void FingerTracking::reset() {
     raceClock = countdownStart;
     blockDistance = 0;
     finishTimeMs = 0;
+    countdownHeard = 0;
+    lastStepSoundClock = countdownStart;
 }
 
 // ---- Geometry ----------------------------------------------------------------------
@@ -248,13 +262,21 @@ void FingerTracking::placeBlock(int x, int y, int button) {
     }
 }
 
-// In every drawn frame but the winning screen's, after the camera picture.
+// In every drawn frame but the winning screen's, after the camera picture, so
+// each sound starts with the frame that shows its event.
 void FingerTracking::raceClockSteps() {
     if (raceClock > -2000 && raceClock < -1700) {
         measureColors();
     }
-    if (raceClock > 0) {
+    // "[6]" stands only until the first time is added after SPACE: no beep for it.
+    int shown = countdownNumber(raceClock);
+    if (countdownStarted && raceClock < 0 && shown <= 5 && shown != countdownHeard) {
+        countdownSound.play();
+        countdownHeard = shown;
+    }
+    if (raceClock > 0 && !running) {
         running = true;
+        startSound.play();
     }
     finishTimeMs = static_cast<int>(raceClock);
 }

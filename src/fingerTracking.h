@@ -2,6 +2,7 @@
 
 #include "gameStateObject.h"
 #include "ofImage.h"
+#include "ofSoundPlayer.h"
 #include "scoreRequest.h"
 #include "ofVideoGrabber.h"
 #include "ofxOpenCv.h"
@@ -96,6 +97,7 @@ public:
     static constexpr float raceLengthPerBlockPixel = 120;
 
     // Texts and places of the display, from the race state
+    static int countdownNumber(float raceClock);            // 5 .. 1 while counting down, 6 at -5000
     static std::string countdownText(float raceClock);      // "[5]" .. "[1]", "[6]" at -5000
     static std::string distanceText(int distanceCovered, float raceLength);  // "%.1f dm"; 0.0 with no length
     static std::string timeText(float raceClock);           // "%.3f " seconds, never below 0
@@ -124,6 +126,8 @@ public:
     bool countdownStarted = false;      // SPACE was pressed
     bool bCompeteMode = false;          // written by testApp before every entry
     deltaTime frameTimer;               // drives raceClock
+    int countdownHeard = 0;             // the countdown number last beeped, 0 for none in this race
+    float lastStepSoundClock = 0;       // race clock of the last step tick, milliseconds
 
     // Tracking
     color shoeOne;                      // colour one: blockOne, maskOne, trackerOne, keys ONE
@@ -142,10 +146,14 @@ public:
     ofxCvContourFinder trackerOne;      // the largest region of maskOneImage
     ofxCvContourFinder trackerTwo;
 
-    // Pictures and services
+    // Pictures, sounds and services
     ofImage runnerImage;                // "fingers.png", with alpha
     ofImage trackImage;                 // "track.jpg"
     ofImage backgroundImage;            // "gameBackground.jpg"
+    ofSoundPlayer countdownSound;       // "countdown.wav": as each of [5] .. [1] appears
+    ofSoundPlayer startSound;           // "start.wav": on the frame the race starts running
+    ofSoundPlayer stepSound;            // "step.wav": counted steps, at most 8 a second
+    ofSoundPlayer finishSound;          // "finish.wav": as the winning screen appears
     ofxXmlSettings settings;            // "mySettings.xml"
     ScoreRequest report;                // the score report under way
     std::deque<std::string> reportsToSend;  // report URLs waiting for the one under way

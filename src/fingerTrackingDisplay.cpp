@@ -84,18 +84,19 @@ void FingerTracking::draw() {
 
 void FingerTracking::drawOnScreenInfo() {
     const std::string spaceHint = "space to start!";
+    const std::string muteHint = ofSoundIsMuted() ? "m for sound!" : "m to mute!";
     const std::string settingsHint = "p for settings!";
     const std::string distanceLabel = "distance: ";
     const std::string distance = distanceText(distanceCovered, raceLength);
     const std::string timeLabel = "time: ";
     const std::string time = timeText(raceClock);
     const ShadowedText texts[] = {
-        {spaceHint, 500, 80, 255, 255, 255},   {settingsHint, 500, 140, 255, 255, 255},
-        {distanceLabel, 20, 80, 255, 255, 255}, {distance, 90, 80, 255, 0, 0},
-        {timeLabel, 20, 120, 255, 255, 255},    {time, 90, 120, 255, 0, 0},
-        {reportAnswer, 8, 15, 255, 255, 255},
+        {spaceHint, 500, 80, 255, 255, 255},    {muteHint, 500, 110, 255, 255, 255},
+        {settingsHint, 500, 140, 255, 255, 255}, {distanceLabel, 20, 80, 255, 255, 255},
+        {distance, 90, 80, 255, 0, 0},           {timeLabel, 20, 120, 255, 255, 255},
+        {time, 90, 120, 255, 0, 0},              {reportAnswer, 8, 15, 255, 255, 255},
     };
-    drawWithShadows(fontSmall, texts, 7, 0);
+    drawWithShadows(fontSmall, texts, 8, 0);
     ofSetColor(255, 255, 255);
 }
 
@@ -115,6 +116,7 @@ void FingerTracking::drawWinningScreen() {
             photoImage.set(0);
         }
         photoTaken = true;
+        finishSound.play();
     }
     photoImage.draw(0, 0, static_cast<float>(ofGetWidth()), static_cast<float>(ofGetHeight()));
     ofSetColor(255, 0, 0);
@@ -175,10 +177,13 @@ void FingerTracking::finishReports(int milliseconds) {
 
 // ---- Texts and places --------------------------------------------------------------
 
+int FingerTracking::countdownNumber(float raceClock) {
+    return static_cast<int>(-raceClock) / 1000 + 1;
+}
+
 std::string FingerTracking::countdownText(float raceClock) {
-    int n = static_cast<int>(-raceClock) / 1000 + 1;
     char text[32];
-    std::snprintf(text, sizeof text, "[%i]", n);
+    std::snprintf(text, sizeof text, "[%i]", countdownNumber(raceClock));
     return text;
 }
 

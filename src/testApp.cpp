@@ -3,14 +3,22 @@
 #include "fingerTracking.h"
 #include "loginScreen.h"
 #include "mainMenu.h"
+#include "ofSoundPlayer.h"
 
 #include <cstdlib>
+#include <cstring>
+
+static const int keyMute = 'm';
 
 void testApp::setup() {
     username = "";
     password = "";
     bCompeteMode = false;
     scoreServer.load();
+    // Before the screens, which load their sounds into the open device.
+    ofSoundOpen();
+    const char* sound = std::getenv("STOMPATHON_SOUND");
+    ofSoundSetMuted(sound != nullptr && std::strcmp(sound, "0") == 0);
 
     mainMenu = new MainMenu();
     loginScreen = new LoginScreen();
@@ -28,13 +36,19 @@ void testApp::update() {
 // A report under way is given a moment to arrive before the program ends.
 void testApp::exit() {
     fingerTracking->finishReports(2000);
+    ofSoundClose();
 }
 
 void testApp::draw() {
     currentState->draw();
 }
 
+// "m" mutes and unmutes on every screen, but is typed like any letter into a login field.
 void testApp::keyPressed(int key) {
+    bool typing = currentState == loginScreen && loginScreen->bEditing;
+    if (key == keyMute && !typing) {
+        ofSoundSetMuted(!ofSoundIsMuted());
+    }
     currentState->keyPressed(key);
 }
 

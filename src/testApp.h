@@ -17,14 +17,15 @@ class FingerTracking;
 class testApp : public ofSimpleApp {
 public:
     // Lifecycle
-    void setup() override;              // reads server.xml, builds the screens, starts the start menu
-    void exit() override;               // waits at most 2 s for a score report under way
+    void setup() override;              // reads server.xml, opens the sound (muted when STOMPATHON_SOUND
+                                        // is 0), builds the screens, starts the start menu
+    void exit() override;               // waits at most 2 s for a score report under way, closes the sound
 
     // Frames, passed to currentState; the score report is polled on every screen
     void update() override;
     void draw() override;
 
-    // Input, passed unchanged to currentState
+    // Input, passed unchanged to currentState; "m" also mutes or unmutes unless typed into a field
     void keyPressed(int key) override;
     void keyReleased(int key) override;
     void mouseMoved(int x, int y) override;
