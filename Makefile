@@ -43,9 +43,12 @@ test: build
 
 bench: build
 	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) sh scripts/run-benchmarks.sh $(BUILD_DIR)
+	pg_virtualenv -t $(BUILD_DIR)/bench/score_server_bench
 
+# Pictures, font and sounds of data/, made again from the scripts.
 artwork: deps
 	/usr/bin/python3 scripts/make-artwork.py
+	/usr/bin/python3 scripts/make-sounds.py
 
 clean:
 	rm -rf $(BUILD_DIR)

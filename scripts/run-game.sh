@@ -26,9 +26,10 @@ answers() {
 
 server_pid=""
 if [ -n "$port" ] && ! answers "$port"; then
-    log="$BUILD_DIR/score-server.log"
+    log="$(cd "$BUILD_DIR" && pwd)/score-server.log"
     # Quiet: the request log would hold the passwords the game sends in URLs.
-    php -q -S "127.0.0.1:$port" -t server/public >> "$log" 2>&1 &
+    # The server's own errors are not in it: they go to the log named here.
+    php -q -d "error_log=$log" -S "127.0.0.1:$port" -t server/public >> "$log" 2>&1 &
     server_pid=$!
     trap 'kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null' EXIT
     trap 'exit 130' INT TERM HUP
@@ -37,7 +38,9 @@ if [ -n "$port" ] && ! answers "$port"; then
         sleep 0.1
         tries=$((tries + 1))
     done
-    echo "score server: http://localhost:$port/ (errors in $log, players in ${STOMPATHON_SCORES_DB:-server/data/scores.sqlite})"
+    players=${STOMPATHON_SCORES_DB:-server/data/scores.sqlite}
+    [ -z "${STOMPATHON_SCORES_DSN:-}" ] || players="the store of STOMPATHON_SCORES_DSN"
+    echo "score server: http://localhost:$port/ (errors in $log, players in $players)"
 elif [ -n "$port" ]; then
     echo "score server: using the one that already answers at $url"
 else

@@ -6,12 +6,28 @@ const PASSWORD_MIN_CHARACTERS = 4;
 const PASSWORD_MAX_BYTES = 72;      // the hash looks at no more than this
 const SCORE_LIMIT_SECONDS = 86400;  // a run of a day or more is no run
 
+// PHP's development server in quiet mode drops its error lines (its request
+// log would hold the passwords the game sends in URLs): unless the host names
+// an error log, they go to data/errors.log. Other servers log where their
+// configuration says (server/deploy for PHP-FPM). Never shown in an answer.
+function keepErrors(): void
+{
+    ini_set('display_errors', '0');
+    ini_set('log_errors', '1');
+    if (PHP_SAPI === 'cli-server' && (string)ini_get('error_log') === '') {
+        ini_set('error_log', dirname(__DIR__) . '/data/errors.log');
+    }
+}
+
 // Sends a short text as the whole answer and ends the request.
-function answer(int $status, string $text): void
+function answer(int $status, string $text, array $headers = []): void
 {
     http_response_code($status);
     header('Content-Type: text/plain; charset=utf-8');
     header('Cache-Control: no-store');
+    foreach ($headers as $header) {
+        header($header);
+    }
     echo $text;
     exit;
 }
@@ -37,6 +53,40 @@ function hasControlCharacters(string $utf8): bool
     return preg_match('/\p{Cc}/u', $utf8) === 1;
 }
 
+// Characters that look like nothing or like a plain space, or that reorder
+// what follows: format and private-use characters, and every separator but
+// the space itself.
+function hasInvisibleCharacters(string $utf8): bool
+{
+    return preg_match('/\p{Cf}|\p{Co}|(?! )\p{Z}/u', $utf8) === 1;
+}
+
+// Full case folding (ß and SS, ΐ and its three characters), built from what
+// intl offers: its folding of one character is the simple one, so a character
+// whose upper or lower case is longer than itself is folded as the lower case
+// of its upper case.
+function caseFolded(string $utf8): string
+{
+    static $upper = null, $lower = null;
+    $upper ??= Transliterator::create('Any-Upper');
+    $lower ??= Transliterator::create('Any-Lower');
+    $folded = '';
+    foreach (preg_split('//u', $utf8, -1, PREG_SPLIT_NO_EMPTY) as $character) {
+        $simple = IntlChar::chr(IntlChar::foldCase(IntlChar::ord($character)));
+        $upperCase = $upper->transliterate($simple);
+        $grows = characterCount($upperCase) > 1 || characterCount($lower->transliterate($simple)) > 1;
+        $folded .= $grows ? $lower->transliterate($upperCase) : $simple;
+    }
+    return $folded;
+}
+
+// What two names are compared by: one player per name, whatever its upper and
+// lower case and however Unicode composes its accents.
+function nameKey(string $utf8): string
+{
+    return Normalizer::normalize(caseFolded(Normalizer::normalize($utf8, Normalizer::FORM_D)), Normalizer::FORM_C);
+}
+
 // Why a user name cannot be signed up, or null when it can.
 function nameProblem(string $name): ?string
 {
@@ -46,6 +96,10 @@ function nameProblem(string $name): ?string
     }
     if (hasControlCharacters($name)) {
         return 'the user name may hold printable characters only';
+    }
+    if (hasInvisibleCharacters($name)) {
+        return 'the user name may not hold invisible characters (zero-width, no-break or other special spaces, '
+            . 'text direction marks): letters, digits, signs and plain spaces only';
     }
     if (trim($name) !== $name) {
         return 'the user name may not begin or end with a space';
@@ -84,4 +138,11 @@ function requiredText(array $values, string $key): ?string
 {
     $value = $values[$key] ?? null;
     return is_string($value) ? $value : null;
+}
+
+// "try again in 7 minutes" for a wait in seconds, never less than a minute.
+function waitText(int $seconds): string
+{
+    $minutes = max(1, (int)ceil($seconds / 60));
+    return 'try again in ' . $minutes . ($minutes === 1 ? ' minute' : ' minutes');
 }

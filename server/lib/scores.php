@@ -1,11 +1,18 @@
 <?php
-// The store of players and their reported times: one SQLite file, outside the
-// served folder, made on first use. Every statement is prepared; every change
-// is one short transaction, so parallel requests wait for each other instead
-// of failing.
+// The store of players, their reported times and the limits on guessing:
+// one SQLite file outside the served folder by default, or a PostgreSQL
+// database that several web servers share. Made on first use and upgraded
+// from older versions; every statement is prepared, every change is short.
 
-const SCHEMA_VERSION = 1;
+const SCHEMA_VERSION = 2;           // 1: players and reports; 2: name keys, best times, limits
 const BUSY_TIMEOUT_SECONDS = 10;
+const LOGIN_TRIES = 10;             // wrong passwords for one name within a window
+const LOGIN_WINDOW_SECONDS = 600;
+const SIGNUPS_PER_HOUR = 20;        // from one address, unless STOMPATHON_SIGNUPS_PER_HOUR says otherwise
+const HASH_OPTIONS = ['cost' => 10];
+// A hash of no password anyone has, checked when a name belongs to nobody so
+// that the time of an answer does not tell which names exist.
+const NOBODY_HASH = '$2y$10$un7zX2lqKKzHrfCt/CEtGu19vP.CUUiJ4ZrDlBPQ7qhkPey5Eohce';
 
 function databasePath(): string
 {
@@ -13,58 +20,153 @@ function databasePath(): string
     return is_string($configured) && $configured !== '' ? $configured : dirname(__DIR__) . '/data/scores.sqlite';
 }
 
-// The open store, or null when it cannot be opened (logged for the host).
+function environment(string $name): ?string
+{
+    $value = getenv($name);
+    return is_string($value) && $value !== '' ? $value : null;
+}
+
+// The open store, or null when it cannot be opened (logged for the host, with
+// no password).
 function openScores(): ?PDO
 {
-    $path = databasePath();
+    $dsn = environment('STOMPATHON_SCORES_DSN');
+    $shown = $dsn === null ? databasePath() : preg_replace('/password=[^;]*/i', 'password=...', $dsn);
     try {
-        $folder = dirname($path);
-        if (!is_dir($folder) && !mkdir($folder, 0700, true) && !is_dir($folder)) {
-            throw new RuntimeException("cannot make $folder");
+        if ($dsn === null) {
+            $folder = dirname(databasePath());
+            if (!is_dir($folder) && !mkdir($folder, 0700, true) && !is_dir($folder)) {
+                throw new RuntimeException("cannot make $folder");
+            }
+            $dsn = 'sqlite:' . databasePath();
         }
-        $db = new PDO('sqlite:' . $path, null, null, [
+        $db = new PDO($dsn, environment('STOMPATHON_SCORES_USER'), environment('STOMPATHON_SCORES_PASSWORD'), [
             PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION,
             PDO::ATTR_TIMEOUT => BUSY_TIMEOUT_SECONDS,
             PDO::ATTR_DEFAULT_FETCH_MODE => PDO::FETCH_ASSOC,
         ]);
-        if ((int)$db->query('PRAGMA user_version')->fetchColumn() !== SCHEMA_VERSION) {
-            createSchema($db);
+        if (!in_array($db->getAttribute(PDO::ATTR_DRIVER_NAME), ['sqlite', 'pgsql'], true)) {
+            throw new RuntimeException('only SQLite and PostgreSQL stores are supported');
+        }
+        if (schemaVersion($db) !== SCHEMA_VERSION) {
+            upgradeSchema($db);
         }
         return $db;
     } catch (Throwable $e) {
-        error_log('score store ' . $path . ': ' . $e->getMessage());
+        error_log('score store ' . $shown . ': ' . $e->getMessage());
         return null;
     }
 }
 
-function createSchema(PDO $db): void
+function isSqlite(PDO $db): bool
 {
-    // Readers never wait for a writer in write-ahead mode.
-    $db->exec('PRAGMA journal_mode = WAL');
+    return $db->getAttribute(PDO::ATTR_DRIVER_NAME) === 'sqlite';
+}
+
+function schemaVersion(PDO $db): int
+{
+    if (isSqlite($db)) {
+        return (int)$db->query('PRAGMA user_version')->fetchColumn();
+    }
+    // asked on every request: the catalogue views of information_schema would cost more than the page
+    $made = $db->query("SELECT to_regclass('schema_version') IS NOT NULL")->fetchColumn();
+    return $made ? (int)$db->query('SELECT version FROM schema_version')->fetchColumn() : 0;
+}
+
+function upgradeSchema(PDO $db): void
+{
+    if (isSqlite($db)) {
+        $db->exec('PRAGMA journal_mode = WAL');     // readers never wait for a writer
+    }
     inTransaction($db, function (PDO $db) {
-        if ((int)$db->query('PRAGMA user_version')->fetchColumn() === SCHEMA_VERSION) {
+        if (!isSqlite($db)) {
+            $db->query('SELECT pg_advisory_xact_lock(2024061500)');    // the first requests wait for one another
+        }
+        $version = schemaVersion($db);
+        if ($version === SCHEMA_VERSION) {
             return;     // another request made it first
         }
-        $db->exec('CREATE TABLE IF NOT EXISTS players (
-            id INTEGER PRIMARY KEY,
-            name TEXT NOT NULL UNIQUE COLLATE NOCASE,
-            password_hash TEXT NOT NULL,
-            signed_up_at TEXT NOT NULL)');
-        $db->exec('CREATE TABLE IF NOT EXISTS reports (
-            id INTEGER PRIMARY KEY,
-            player_id INTEGER NOT NULL REFERENCES players(id),
-            seconds REAL NOT NULL,
-            reported_at TEXT NOT NULL)');
-        $db->exec('CREATE INDEX IF NOT EXISTS reports_by_player ON reports(player_id, seconds)');
-        $db->exec('PRAGMA user_version = ' . SCHEMA_VERSION);
+        if ($version === 1) {
+            upgradeFromVersion1($db);
+        } else {
+            createTables($db);
+        }
+        if (isSqlite($db)) {
+            $db->exec('PRAGMA user_version = ' . SCHEMA_VERSION);
+        } else {
+            $db->exec('CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)');
+            $db->exec('DELETE FROM schema_version');
+            $db->exec('INSERT INTO schema_version (version) VALUES (' . SCHEMA_VERSION . ')');
+        }
     });
 }
 
-// Runs $work inside one transaction that holds the write lock from its start,
-// so two writers never deadlock upgrading their locks; rolled back on failure.
+function createTables(PDO $db): void
+{
+    $id = isSqlite($db) ? 'INTEGER PRIMARY KEY' : 'INTEGER GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY';
+    // clash: 0, or the player's id for names that were signed up as two before
+    // they counted as one
+    $db->exec("CREATE TABLE players (
+        id $id,
+        name TEXT NOT NULL,
+        name_key TEXT NOT NULL,
+        clash INTEGER NOT NULL DEFAULT 0,
+        password_hash TEXT NOT NULL,
+        signed_up_at TEXT NOT NULL)");
+    $db->exec('CREATE UNIQUE INDEX players_by_key ON players (name_key, clash)');
+    $db->exec("CREATE TABLE reports (
+        id $id,
+        player_id INTEGER NOT NULL REFERENCES players (id),
+        seconds DOUBLE PRECISION NOT NULL,
+        reported_at TEXT NOT NULL)");
+    createBestsAndLimits($db);
+}
+
+// Each player's best report, kept as reports arrive so that the board reads
+// no more rows at a million reports than at ten; and the counts of attempts
+// that are limited.
+function createBestsAndLimits(PDO $db): void
+{
+    $db->exec('CREATE TABLE bests (
+        player_id INTEGER PRIMARY KEY REFERENCES players (id),
+        report_id INTEGER NOT NULL REFERENCES reports (id),
+        seconds DOUBLE PRECISION NOT NULL)');
+    $db->exec('CREATE INDEX bests_by_time ON bests (seconds, report_id)');
+    $db->exec('CREATE TABLE limits (
+        subject TEXT PRIMARY KEY,
+        window_start BIGINT NOT NULL,
+        attempts INTEGER NOT NULL)');
+}
+
+// Stores of version 1 (SQLite only) compared names in ASCII case only: names
+// that now count as one keep working for each of their owners.
+function upgradeFromVersion1(PDO $db): void
+{
+    $db->exec("ALTER TABLE players ADD COLUMN name_key TEXT NOT NULL DEFAULT ''");
+    $db->exec('ALTER TABLE players ADD COLUMN clash INTEGER NOT NULL DEFAULT 0');
+    $update = $db->prepare('UPDATE players SET name_key = ?, clash = ? WHERE id = ?');
+    $keys = [];
+    foreach ($db->query('SELECT id, name FROM players ORDER BY id')->fetchAll() as $player) {
+        $key = nameKey($player['name']);
+        $update->execute([$key, isset($keys[$key]) ? $player['id'] : 0, $player['id']]);
+        $keys[$key] = true;
+    }
+    $db->exec('CREATE UNIQUE INDEX players_by_key ON players (name_key, clash)');
+    createBestsAndLimits($db);
+    $db->exec('INSERT INTO bests (player_id, report_id, seconds)
+        SELECT player_id, id, seconds FROM (
+            SELECT player_id, id, seconds,
+                   ROW_NUMBER() OVER (PARTITION BY player_id ORDER BY seconds, id) AS place
+            FROM reports) AS ranked
+        WHERE place = 1');
+}
+
+// Runs $work inside one transaction, rolled back on failure. SQLite's holds
+// the write lock from its start, so two writers never deadlock upgrading
+// their locks.
 function inTransaction(PDO $db, callable $work)
 {
-    $db->exec('BEGIN IMMEDIATE');
+    $db->exec(isSqlite($db) ? 'BEGIN IMMEDIATE' : 'BEGIN');
     try {
         $result = $work($db);
         $db->exec('COMMIT');
@@ -80,55 +182,111 @@ function now(): string
     return gmdate('Y-m-d H:i:s');
 }
 
-// False when the name is taken, whatever its upper and lower case.
-function addPlayer(PDO $db, string $name, string $password): bool
+// Counts one attempt at $subject in windows of $windowSeconds that start with
+// their first attempt. False when it is more than $allowed in this window;
+// $wait gets the seconds left in the window. One statement, so parallel
+// requests on any number of web servers count exactly.
+function countAttempt(PDO $db, string $subject, int $allowed, int $windowSeconds, int &$wait): bool
 {
-    $hash = password_hash($password, PASSWORD_DEFAULT);
-    return inTransaction($db, function (PDO $db) use ($name, $hash) {
-        $taken = $db->prepare('SELECT 1 FROM players WHERE name = ?');
-        $taken->execute([$name]);
-        if ($taken->fetchColumn() !== false) {
-            return false;
-        }
-        $insert = $db->prepare('INSERT INTO players (name, password_hash, signed_up_at) VALUES (?, ?, ?)');
-        $insert->execute([$name, $hash, now()]);
-        return true;
+    $now = time();
+    $over = $now - $windowSeconds;
+    $count = $db->prepare('INSERT INTO limits (subject, window_start, attempts) VALUES (?, ?, 1)
+        ON CONFLICT (subject) DO UPDATE SET
+            attempts = CASE WHEN limits.window_start <= ? THEN 1 ELSE limits.attempts + 1 END,
+            window_start = CASE WHEN limits.window_start <= ? THEN ? ELSE limits.window_start END
+        RETURNING window_start, attempts');
+    $count->execute([$subject, $now, $over, $over, $now]);
+    $counted = $count->fetch();
+    $wait = (int)$counted['window_start'] + $windowSeconds - $now;
+    return (int)$counted['attempts'] <= $allowed;
+}
+
+// Takes back an attempt that turned out right.
+function uncountAttempt(PDO $db, string $subject): void
+{
+    inTransaction($db, function (PDO $db) use ($subject) {
+        $db->prepare('UPDATE limits SET attempts = attempts - 1 WHERE subject = ? AND attempts > 0')->execute([$subject]);
+        $db->prepare('DELETE FROM limits WHERE subject = ? AND attempts = 0')->execute([$subject]);
     });
 }
 
-// The player's id when the name and password belong together, else null.
-function playerWith(PDO $db, string $name, string $password): ?int
+// Counts a sign-up from $address; false when there were too many lately
+// (0 in STOMPATHON_SIGNUPS_PER_HOUR: no limit), with the seconds to wait.
+function mayAddPlayer(PDO $db, string $address, int &$wait): bool
 {
-    if (strlen($password) > PASSWORD_MAX_BYTES) {
-        return null;    // the hash would look at its beginning only
+    $configured = environment('STOMPATHON_SIGNUPS_PER_HOUR');
+    $allowed = $configured !== null && ctype_digit($configured) ? (int)$configured : SIGNUPS_PER_HOUR;
+    if ($allowed === 0) {
+        return true;
     }
-    $query = $db->prepare('SELECT id, password_hash FROM players WHERE name = ?');
-    $query->execute([$name]);
-    $player = $query->fetch();
-    if ($player === false || !password_verify($password, $player['password_hash'])) {
+    // counts older than the longest window are of no use: cleared here, where they grow slowest
+    $db->prepare('DELETE FROM limits WHERE window_start <= ?')->execute([time() - 3600]);
+    return countAttempt($db, 'sign-up ' . $address, $allowed, 3600, $wait);
+}
+
+// False when the name is taken, whatever its upper and lower case.
+function addPlayer(PDO $db, string $name, string $password): bool
+{
+    $insert = $db->prepare('INSERT INTO players (name, name_key, password_hash, signed_up_at) VALUES (?, ?, ?, ?)
+        ON CONFLICT DO NOTHING');
+    $insert->execute([$name, nameKey($name), password_hash($password, PASSWORD_BCRYPT, HASH_OPTIONS), now()]);
+    return $insert->rowCount() === 1;
+}
+
+// The player a name belongs to: the one with its key or, among names that
+// were signed up apart before they counted as one, the one spelt so.
+function playerNamed(PDO $db, string $name): ?array
+{
+    $query = $db->prepare('SELECT id, name, password_hash FROM players WHERE name_key = ? ORDER BY id');
+    $query->execute([nameKey($name)]);
+    $players = $query->fetchAll();
+    foreach ($players as $player) {
+        if ($player['name'] === $name) {
+            return $player;
+        }
+    }
+    return count($players) === 1 ? $players[0] : null;
+}
+
+// The player (id and name as signed up) when the name and password belong
+// together, else null. After too many wrong passwords for a name, nothing is
+// checked until its window ends: $wait gets the seconds left.
+function playerWith(PDO $db, string $name, string $password, int &$wait): ?array
+{
+    $subject = 'login ' . nameKey($name);
+    if (!countAttempt($db, $subject, LOGIN_TRIES, LOGIN_WINDOW_SECONDS, $wait)) {
         return null;
     }
-    return (int)$player['id'];
+    $wait = 0;
+    $player = playerNamed($db, $name);
+    // a name of nobody costs a hash check too; the hash reads 72 bytes only
+    $right = password_verify($password, $player['password_hash'] ?? NOBODY_HASH) && strlen($password) <= PASSWORD_MAX_BYTES;
+    if ($player === null || !$right) {
+        return null;
+    }
+    uncountAttempt($db, $subject);
+    return ['id' => (int)$player['id'], 'name' => $player['name']];
 }
 
 function addReport(PDO $db, int $playerId, float $seconds): void
 {
     inTransaction($db, function (PDO $db) use ($playerId, $seconds) {
-        $insert = $db->prepare('INSERT INTO reports (player_id, seconds, reported_at) VALUES (?, ?, ?)');
+        $insert = $db->prepare('INSERT INTO reports (player_id, seconds, reported_at) VALUES (?, ?, ?) RETURNING id');
         $insert->execute([$playerId, $seconds, now()]);
+        $reportId = (int)$insert->fetchColumn();
+        // the earlier run keeps a tie
+        $db->prepare('INSERT INTO bests (player_id, report_id, seconds) VALUES (?, ?, ?)
+            ON CONFLICT (player_id) DO UPDATE SET report_id = excluded.report_id, seconds = excluded.seconds
+            WHERE excluded.seconds < bests.seconds')->execute([$playerId, $reportId, $seconds]);
     });
 }
 
-// Each player's fastest time and when it was run, fastest first; the earlier
-// run wins a tie.
+// Each player's fastest time and when it was run, fastest first.
 function bestTimes(PDO $db, int $limit): array
 {
-    $query = $db->prepare('SELECT name, seconds, reported_at FROM (
-            SELECT players.name, reports.seconds, reports.reported_at,
-                   ROW_NUMBER() OVER (PARTITION BY reports.player_id
-                                      ORDER BY reports.seconds, reports.id) AS place
-            FROM reports JOIN players ON players.id = reports.player_id)
-        WHERE place = 1 ORDER BY seconds, reported_at LIMIT ?');
+    $query = $db->prepare('SELECT players.name, reports.seconds, reports.reported_at
+        FROM bests JOIN reports ON reports.id = bests.report_id JOIN players ON players.id = bests.player_id
+        ORDER BY bests.seconds, bests.report_id LIMIT ?');
     $query->execute([$limit]);
     return $query->fetchAll();
 }

@@ -1,7 +1,8 @@
 <?php
 // The score server's home page: the sign-up form and the leaderboard.
 // GET shows the page; POST signs a player up and shows the page with the
-// outcome (201 when signed up, 400 or 409 with the reason when not).
+// outcome (201 when signed up; 400, 409 or 429, after too many sign-ups from
+// one address, with the reason when not).
 require __DIR__ . '/../lib/input.php';
 require __DIR__ . '/../lib/scores.php';
 
@@ -64,12 +65,17 @@ function signUp(?PDO $db, array $form): array
     if ($db === null) {
         return [503, 'Not signed up: the score store is not available, try again later.'];
     }
+    $wait = 0;
+    if (!mayAddPlayer($db, $_SERVER['REMOTE_ADDR'] ?? '', $wait)) {
+        return [429, 'Not signed up: too many sign-ups from your address, ' . waitText($wait) . '.'];
+    }
     if (!addPlayer($db, $name, $password)) {
         return [409, 'Not signed up: the user name "' . $name . '" is taken.'];
     }
     return [201, 'Welcome, ' . $name . '! Choose Compete in the game and log in to race for the board.'];
 }
 
+keepErrors();
 $method = $_SERVER['REQUEST_METHOD'];
 if ($method !== 'GET' && $method !== 'HEAD' && $method !== 'POST') {
     header('Allow: GET, HEAD, POST');

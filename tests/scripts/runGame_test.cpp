@@ -1,7 +1,5 @@
-// scripts/run-game.sh, which `make run` uses: the score server runs beside the
-// game when the game is set to a server on this machine that nobody runs yet,
-// and stops when the game ends. A stand-in game (a shell script in a scratch
-// build folder) asks the server once and ends with a status of its own.
+// scripts/run-game.sh, which `make run` uses, with a stand-in game (a shell script
+// in a scratch build folder) that asks the server once and ends with a status of its own.
 #include "commandOutput.h"
 #include "localScoreServer.h"
 #include "loopback.h"
@@ -11,15 +9,16 @@
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
-// Runs the script in a repository-like folder whose data/server.xml names
-// `serverUrl`; the stand-in game asks `askedPort` and exits with 7. The
-// script's output, its exit status in `status`, and whether the database given
-// to the server was made.
-std::string runGame(const std::string& serverUrl, int askedPort, int& status, bool& databaseMade) {
+// Runs the script in a repository-like folder whose data/server.xml names `serverUrl`, with
+// a database file holding `store`; the stand-in game asks `askedPort` and exits with 7.
+// The script's output and the server's log; its exit status in `status`.
+std::string runGame(const std::string& serverUrl, int askedPort, int& status, const std::string& store) {
     ScratchFolder folder("stompathon-run-game");
+    std::ofstream(folder.file("scores.sqlite")) << store;   // SQLite takes an empty file as an empty store
     mkdir(folder.file("data").c_str(), 0755);
     mkdir(folder.file("build").c_str(), 0755);
     std::ofstream(folder.file("data/server.xml")) << "<SERVER>\n    <URL>" << serverUrl << "</URL>\n</SERVER>\n";
@@ -31,38 +30,41 @@ std::string runGame(const std::string& serverUrl, int askedPort, int& status, bo
     std::string output = commandOutput("cd '" + folder.path() + "' && STOMPATHON_SCORES_DB='" +
                                        folder.file("scores.sqlite") + "' timeout 30 sh " SOURCE_DIR
                                        "/scripts/run-game.sh build 2>&1", &status);
-    databaseMade = access(folder.file("scores.sqlite").c_str(), F_OK) == 0;
-    return output;
+    return output + readFile(folder.file("build/score-server.log"));
 }
 
 }  // namespace
 
-// A local address nobody serves gets the project's server until the game ends; a
-// server that answers already is used and left alone; a server elsewhere, or
-// under a path the local one does not serve, is the game's business only.
+// A local address nobody serves gets the project's server until the game ends, its
+// errors (a store that fails) in the log it names; a server that answers already is
+// used and left alone; a server elsewhere, or under a path the local one does not
+// serve, is the game's business only. No output or log ever holds a password.
 TEST(runGame, StartsTheScoreServerBesideTheGameOnlyWhenItShouldRunHere) {
     LocalScoreServer running;
     ASSERT_TRUE(running.running());
     ASSERT_EQ(running.signUp("runner", "pw12").status, 201);
     int free = freeLoopbackPort();
-    const std::string freePort = std::to_string(free);
+    const std::string local = "http://localhost:" + std::to_string(free) + "/";
+    const std::string elsewhere = "http://scores.example.test:" + std::to_string(free) + "/";
     struct Case {
-        std::string url;
+        std::string url, store;
         int askedPort;
-        std::string answer;
-        bool databaseMade;
+        std::vector<std::string> lines;
     };
-    const Case cases[] = {{"http://localhost:" + freePort + "/", free, "answer: 0\n", true},
-                          {running.base(), running.portNumber(), "answer: 1\n", false},
-                          {"http://scores.example.test:" + freePort + "/", free, "answer: \n", false},
-                          {"http://localhost:" + freePort + "/stompathon/", free, "answer: \n", false}};
+    const Case cases[] = {
+        {local, "", free, {"/build/score-server.log, players in ", "scores.sqlite)\nanswer: 0\n"}},
+        {local, "no database", free, {"scores.sqlite)\nanswer: \n", "file is not a database"}},
+        {running.base(), "", running.portNumber(), {"already answers at " + running.base() + "\nanswer: 1\n"}},
+        {elsewhere, "", free, {"score server: " + elsewhere + "\nanswer: \n"}},
+        {local + "stompathon/", "", free, {"score server: " + local + "stompathon/\nanswer: \n"}}};
     for (const Case& c : cases) {
         int status = -1;
-        bool databaseMade = !c.databaseMade;
-        std::string output = runGame(c.url, c.askedPort, status, databaseMade);
-        EXPECT_NE(output.find(c.answer), std::string::npos) << c.url << ":\n" << output;
+        std::string output = runGame(c.url, c.askedPort, status, c.store);
+        for (const std::string& line : c.lines) {
+            EXPECT_NE(output.find(line), std::string::npos) << line << " in\n" << output;
+        }
+        EXPECT_EQ(output.find("pw12"), std::string::npos) << output;
         EXPECT_EQ(status, 7) << c.url;
-        EXPECT_EQ(databaseMade, c.databaseMade) << c.url;
         EXPECT_FALSE(loopbackAccepts(free)) << "the server outlived the game";
     }
     EXPECT_TRUE(loopbackAccepts(running.portNumber())) << "the running server was stopped";

@@ -7,8 +7,6 @@ import unittest
 from urllib.parse import urlencode
 from urllib.request import urlopen
 
-import cv2
-import numpy as np
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 
@@ -16,7 +14,6 @@ PUBLIC = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "s
 # This machine has no network: whatever would reach out is turned off.
 FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
          "--disable-background-networking", "--disable-component-update", "--disable-sync"]
-HEADER_BLUE, WHITE, STRIPE = (107, 58, 27), (255, 255, 255), (246, 241, 238)  # blue, green, red
 WELCOME = "Welcome, {}! Choose Compete in the game and log in to race for the board."
 # Close an attribute and open elements; unescaped, they open an alert that fails the next command.
 MARKUP, NEWCOMER = "'\"><b><img src onerror=alert(1)>", "\"><img src onerror=alert(2)><b>"
@@ -34,6 +31,7 @@ return {status: performance.getEntriesByType('navigation')[0].responseStatus, ty
 class LeaderboardInBrowser(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
+        os.makedirs(sys.argv[1], exist_ok=True)
         options = webdriver.ChromeOptions()
         options.binary_location = "/usr/bin/chromium"
         for flag in FLAGS + ["--user-data-dir=" + cls.enterClassContext(tempfile.TemporaryDirectory())]:
@@ -42,9 +40,12 @@ class LeaderboardInBrowser(unittest.TestCase):
         cls.browser.implicitly_wait(10)
 
     def setUp(self):
-        store = os.path.join(self.enterContext(tempfile.TemporaryDirectory()), "scores.sqlite")
+        env = dict(os.environ, STOMPATHON_SCORES_DB=os.path.join(self.enterContext(tempfile.TemporaryDirectory()), "s"))
+        if "PGHOST" in env:  # under pg_virtualenv: its throw-away database is the store
+            env.update(STOMPATHON_SCORES_DSN="pgsql:host={PGHOST};port={PGPORT};dbname={PGDATABASE}".format(**env),
+                       STOMPATHON_SCORES_USER=env["PGUSER"], STOMPATHON_SCORES_PASSWORD=env["PGPASSWORD"])
         server = subprocess.Popen(["php", "-q", "-S", "127.0.0.1:0", "-t", PUBLIC], stderr=subprocess.PIPE,
-                                  env=dict(os.environ, STOMPATHON_SCORES_DB=store), text=True)
+                                  env=env, text=True)
         self.addCleanup(server.communicate)
         self.addCleanup(server.terminate)
         # Once listening on the port it was given it says "[date] PHP 8.2.7 Development Server (URL) started"
@@ -68,27 +69,17 @@ class LeaderboardInBrowser(unittest.TestCase):
         self.assertEqual({key: page[key] for key in expected}, expected)
         return page
 
-    def near(self, shot, box, colour):
-        left, top, right, bottom = box
-        self.assertTrue(0 <= left < right <= shot.shape[1] and 0 <= top < bottom <= shot.shape[0], f"{box} outside")
-        return np.all(np.abs(shot[top:bottom, left:right].astype(int) - colour) <= 4, axis=2)
-
-    def assert_best_times_drawn(self, width, height, screenshot):
+    def show_at(self, width, height, screenshot):
         metrics = {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": False}
         self.browser.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", metrics)
         self.browser.get(self.base)
-        # Each row a pixel in from its edges, where anti-aliasing blends it with its neighbour
-        boxes = self.browser.execute_script(
-            "const table = document.getElementById('best-times'); table.scrollIntoView({block: 'nearest'});"
-            "return Array.from(table.rows, row => row.getBoundingClientRect()).map(r =>"
-            "  [Math.ceil(r.left) + 1, Math.ceil(r.top) + 1, Math.floor(r.right) - 1, Math.floor(r.bottom) - 1]);")
         self.browser.save_screenshot(os.path.join(sys.argv[1], screenshot))  # kept for a person to look at
-        shot = cv2.imread(os.path.join(sys.argv[1], screenshot))
-        sixths = np.array_split(self.near(shot, boxes[0], HEADER_BLUE), 6, axis=1)
-        self.assertGreater(min(sixth.mean() for sixth in sixths), 0.6, "header blue")
-        self.assertGreater(self.near(shot, boxes[0], WHITE).mean(), 0.005, "header text")
-        for row, box in enumerate(boxes[1:], 1):
-            self.assertGreater(self.near(shot, box, WHITE if row % 2 else STRIPE).mean(), 0.5, f"body row {row}")
+        # A section scrolls sideways on its own, hiding its table's overflow from the page: both must fit
+        self.assertEqual(self.browser.execute_script(
+            "return [document.documentElement, ...document.querySelectorAll('table')].map(element => {"
+            "  const box = element.getBoundingClientRect(), scroller = element.closest('section') || element;"
+            "  return box.left >= 0 && box.right <= innerWidth && scroller.scrollWidth <= scroller.clientWidth; });"),
+            [True, True, True], screenshot)
 
     def test_players_signed_up_in_the_form_show_on_the_board_on_desktop_and_phone(self):
         # A refused sign-up puts the typed name back into the field's value attribute
@@ -108,14 +99,8 @@ class LeaderboardInBrowser(unittest.TestCase):
         self.assertEqual(page["latest"], [page["best"][place][1:] for place in (3, 1, 0, 2)])
         for row in page["best"]:
             self.assertRegex(row[3], r"^\d{4}-\d\d-\d\d \d\d:\d\d UTC$")
-        self.assert_best_times_drawn(1280, 900, "leaderboard-desktop.png")
-        self.assert_best_times_drawn(390, 844, "leaderboard-phone.png")
-        # A section scrolls sideways on its own, hiding its table's overflow from the page: both must fit
-        self.assertEqual(self.browser.execute_script(
-            "return [document.documentElement, ...document.querySelectorAll('table')].map(element => {"
-            "  const box = element.getBoundingClientRect(), scroller = element.closest('section') || element;"
-            "  return box.left >= 0 && box.right <= innerWidth && scroller.scrollWidth <= scroller.clientWidth; });"),
-            [True, True, True])
+        self.show_at(1280, 900, "leaderboard-desktop.png")
+        self.show_at(390, 844, "leaderboard-phone.png")
 
 
 if __name__ == "__main__":
