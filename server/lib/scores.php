@@ -44,6 +44,9 @@ function openScores(): ?PDO
             PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION,
             PDO::ATTR_TIMEOUT => BUSY_TIMEOUT_SECONDS,
             PDO::ATTR_DEFAULT_FETCH_MODE => PDO::FETCH_ASSOC,
+            // A PostgreSQL connection costs a server process and a login, more than a
+            // whole page: each worker keeps its own open between requests.
+            PDO::ATTR_PERSISTENT => str_starts_with($dsn, 'pgsql:'),
         ]);
         if (!in_array($db->getAttribute(PDO::ATTR_DRIVER_NAME), ['sqlite', 'pgsql'], true)) {
             throw new RuntimeException('only SQLite and PostgreSQL stores are supported');
