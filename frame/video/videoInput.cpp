@@ -27,6 +27,11 @@ static bool validIndex(int device) {
     return device >= 0 && device < videoInput::VI_MAX_CAMERAS;
 }
 
+// What a camera is, to find it again: its id, or its name for cameras without one.
+static std::string identityOf(const CameraEntry& camera) {
+    return camera.id.empty() ? camera.name : camera.id;
+}
+
 static void copySwapped(const unsigned char* src, unsigned char* dst, int pixelCount) {
     for (int i = 0; i < pixelCount; i++) {
         dst[0] = src[2];
@@ -109,8 +114,7 @@ std::unique_ptr<VideoSource> reopenCamera(const std::string& id, const std::stri
     std::vector<CameraEntry> cameras = findCameras();
     for (bool byId : {true, false}) {
         for (CameraEntry& camera : cameras) {
-            std::string cameraId = camera.id.empty() ? camera.name : camera.id;
-            if (byId ? cameraId == id : (!node.empty() && camera.node == node)) {
+            if (byId ? identityOf(camera) == id : (!node.empty() && camera.node == node)) {
                 return camera.open(w, h);
             }
         }
@@ -276,7 +280,7 @@ bool videoInput::setupDevice(int device, int w, int h) {
         slot.release();
         return false;
     }
-    slot.cameraId = cameras[device].id.empty() ? cameras[device].name : cameras[device].id;
+    slot.cameraId = identityOf(cameras[device]);
     slot.cameraNode = cameras[device].node;
     videoInputPrint("SETUP: Capture callback set\n");
     slot.source->start(slot.sgCallback.get());

@@ -68,7 +68,6 @@ static std::string captureCardName(const std::string& path, std::string& bus) {
     return name;
 }
 
-
 static void startPanel(const std::string& path) {
     if (!ofStartDetached({"qv4l2", "-d", path})) {
         videoInputPrint("SETUP: no camera control panel found - install qv4l2 to change camera settings\n");

@@ -236,12 +236,12 @@ function addPlayer(PDO $db, string $name, string $password): bool
     return $insert->rowCount() === 1;
 }
 
-// The player a name belongs to: the one with its key or, among names that
-// were signed up apart before they counted as one, the one spelt so.
-function playerNamed(PDO $db, string $name): ?array
+// The player a name (with its key) belongs to: the one with that key or, among
+// names that were signed up apart before they counted as one, the one spelt so.
+function playerNamed(PDO $db, string $name, string $key): ?array
 {
     $query = $db->prepare('SELECT id, name, password_hash FROM players WHERE name_key = ? ORDER BY id');
-    $query->execute([nameKey($name)]);
+    $query->execute([$key]);
     $players = $query->fetchAll();
     foreach ($players as $player) {
         if ($player['name'] === $name) {
@@ -256,12 +256,13 @@ function playerNamed(PDO $db, string $name): ?array
 // checked until its window ends: $wait gets the seconds left.
 function playerWith(PDO $db, string $name, string $password, int &$wait): ?array
 {
-    $subject = 'login ' . nameKey($name);
+    $key = nameKey($name);
+    $subject = 'login ' . $key;
     if (!countAttempt($db, $subject, LOGIN_TRIES, LOGIN_WINDOW_SECONDS, $wait)) {
         return null;
     }
     $wait = 0;
-    $player = playerNamed($db, $name);
+    $player = playerNamed($db, $name, $key);
     // a name of nobody costs a hash check too; the hash reads 72 bytes only
     $right = password_verify($password, $player['password_hash'] ?? NOBODY_HASH) && strlen($password) <= PASSWORD_MAX_BYTES;
     if ($player === null || !$right) {
